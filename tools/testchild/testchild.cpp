@@ -1,0 +1,53 @@
+// A small program the tests start as a real child process:
+//   testchild exit CODE            ends with CODE
+//   testchild sleep MS [CODE]      sleeps, then ends with CODE (0 by default)
+//   testchild record FILE [...]    appends its own command line to FILE (UTF-8), ends with 0
+//   testchild log FILE TEXT        logs TEXT to the log file FILE and ends at once
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+#include "common/Log.h"
+#include "common/LogPrint.h"
+#include "common/LogWriter.h"
+#include "utility/UString.h"
+
+namespace {
+
+int numberArg(int argc, wchar_t** argv, int index, int fallback) {
+    return index < argc ? std::wcstol(argv[index], nullptr, 10) : fallback;
+}
+
+int record(const wchar_t* file) {
+    FILE* out = _wfopen(file, L"ab");
+    if (out == nullptr) return 3;
+    const std::string line = utility::ustring::wideToUtf8(::GetCommandLineW()) + "\n";
+    std::fwrite(line.data(), 1, line.size(), out);
+    std::fclose(out);
+    return 0;
+}
+
+int logAndExit(const wchar_t* file, const wchar_t* text) {
+    common::createLogWriter(file);
+    logWriter = &common::log;
+    logPrint("testchild", 1, L"%s", text);
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2) return 2;
+    const std::wstring command = argv[1];
+    if (command == L"exit") return numberArg(argc, argv, 2, 0);
+    if (command == L"sleep") {
+        ::Sleep(static_cast<DWORD>(numberArg(argc, argv, 2, 0)));
+        return numberArg(argc, argv, 3, 0);
+    }
+    if (command == L"record" && argc >= 3) return record(argv[2]);
+    if (command == L"log" && argc >= 4) return logAndExit(argv[2], argv[3]);
+    return 2;
+}

@@ -1,0 +1,63 @@
+#include "utility/USystem.h"
+
+#include <shellapi.h>
+
+#include "common/LogPrint.h"
+
+namespace utility::usystem {
+
+void showWndOnTop(HWND window) {
+    PEL_LOG(L"showWndOnTop begin");
+    if (::IsIconic(window)) {
+        PEL_LOG(L"11111");
+        ::SendMessageW(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    }
+    const LONG_PTR exStyle = ::GetWindowLongPtrW(window, GWL_EXSTYLE);
+    PEL_LOG(L"33333");
+    if (exStyle & WS_EX_TOPMOST) {
+        ::ShowWindow(window, SW_SHOW);
+        PEL_LOG(L"444444");
+    } else {
+        ::SetForegroundWindow(window);
+        ::BringWindowToTop(window);
+        PEL_LOG(L"55555");
+        // Topmost and back: the window ends up first in the ordinary band, in front of the others.
+        constexpr UINT kFlags = SWP_SHOWWINDOW | SWP_NOMOVE | SWP_NOSIZE;
+        ::SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, kFlags);
+        ::SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, kFlags);
+    }
+    PEL_LOG(L"showWndOnTop end");
+}
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+WindowsVersion windowsVersion() {
+    OSVERSIONINFOEXW extended{};
+    extended.dwOSVersionInfoSize = sizeof extended;
+    if (::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&extended))) {
+        return {extended.dwMajorVersion, extended.dwMinorVersion};
+    }
+    OSVERSIONINFOW plain{};
+    plain.dwOSVersionInfoSize = sizeof plain;
+    ::GetVersionExW(&plain);
+    return {plain.dwMajorVersion, plain.dwMinorVersion};
+}
+#pragma GCC diagnostic pop
+
+bool isVistaOrLater() { return windowsVersion().major > 5; }
+
+void openUrl(const std::wstring& url) {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = url.c_str();
+    info.nShow = SW_SHOW;
+    if (::ShellExecuteExW(&info)) {
+        if (info.hProcess != nullptr) ::CloseHandle(info.hProcess);
+        return;
+    }
+    ::ShellExecuteW(nullptr, L"open", L"iexplore.exe", url.c_str(), nullptr, SW_SHOW);
+}
+
+}  // namespace utility::usystem
