@@ -88,7 +88,9 @@ bool execute(const std::wstring& file, const std::wstring& params, DWORD timeout
 }
 
 void killByImageName(const std::wstring& imageName) {
-    execute(L"taskkill", L"/F /IM " + imageName + L" /T", kKillTimeoutMs);
+    if (execute(L"taskkill", L"/F /IM " + imageName + L" /T", kKillTimeoutMs)) return;
+    // Some taskkill builds (Wine's among them) reject "/T"; ending the named processes still matters.
+    execute(L"taskkill", L"/F /IM " + imageName, kKillTimeoutMs);
 }
 
 std::wstring getProcessImagePath(DWORD processId) {

@@ -29,7 +29,8 @@ DWORD getShellUserToken(HANDLE& token);
 // Full image path of a process, or empty.
 std::wstring getProcessImagePath(DWORD processId);
 
-// Ends every process of that image name with its children ("taskkill /F /IM name /T", 2 s at most).
+// Ends every process of that image name with its children ("taskkill /F /IM name /T", 2 s at most);
+// where taskkill refuses "/T", at least the named processes.
 void killByImageName(const std::wstring& imageName);
 
 }  // namespace utility::process
