@@ -1,17 +1,4 @@
-# Cross-build for Windows with the MinGW-w64 compilers (posix thread model: std::thread and friends).
-set(CMAKE_SYSTEM_NAME Windows)
+# The shipped 32-bit program.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(PELORA_TARGET_TRIPLE i686-w64-mingw32)
-
-set(CMAKE_C_COMPILER   ${PELORA_TARGET_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${PELORA_TARGET_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER  ${PELORA_TARGET_TRIPLE}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${PELORA_TARGET_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Tests run the Windows programs under Wine.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+include(${CMAKE_CURRENT_LIST_DIR}/MinGWToolchain.cmake)

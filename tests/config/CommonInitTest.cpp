@@ -23,7 +23,7 @@ bool isFolder(const std::wstring& path) {
 
 }  // namespace
 
-// Runs first in this program: nothing else has created the log writer yet.
+// Nothing else in this program creates the log writer, so common initialisation makes the one.
 TEST(CommonInit, FromAnArbitraryFolderPreparesLogFoldersAndReadsNoSettings) {
     config::commonInit(L"", L"");
     logWriter = &common::log;
@@ -37,9 +37,12 @@ TEST(CommonInit, FromAnArbitraryFolderPreparesLogFoldersAndReadsNoSettings) {
     EXPECT_EQ(config::globalConfig()->languageId(), L"");
     EXPECT_EQ(config::regionLanguage(), config::languageCodeFor(::GetUserDefaultUILanguage()));
 
+    // The log outlives the process: the marker must be this run's own.
+    const std::string marker = "reached the downloader log " + std::to_string(::GetCurrentProcessId()) + "-" +
+                               std::to_string(::GetTickCount());
     const std::wstring log = config::appDataFolder() + L"\\peldownloader\\peldownloader.log";
-    logPrint("CommonInit", 1, L"reached the downloader log");
-    EXPECT_TRUE(waitUntil([&] { return readFile(log).find("):reached the downloader log\r\n") != std::string::npos; }));
+    logPrint("CommonInit", 1, L"%S", marker.c_str());
+    EXPECT_TRUE(waitUntil([&] { return readFile(log).find("):" + marker + "\r\n") != std::string::npos; }));
 }
 
 TEST(CommonInit, TakesTheStartupLanguageFromTheGlobalSettings) {
