@@ -38,7 +38,14 @@ unsigned __stdcall TaskThread::threadMain(void* self) {
     return 0;
 }
 
-void TaskThread::wait(DWORD milliseconds) { ::WaitForSingleObject(wakeEvent_.get(), milliseconds); }
+void TaskThread::wait(DWORD milliseconds) {
+    // A record that never started a thread has no event; its waits still last their time.
+    if (wakeEvent_) {
+        ::WaitForSingleObject(wakeEvent_.get(), milliseconds);
+    } else {
+        ::Sleep(milliseconds);
+    }
+}
 
 void TaskThread::requestStop() {
     stopRequested_ = true;

@@ -23,6 +23,7 @@ public:
     bool start(Runable* task);
 
     // Inside the task: sleeps up to the time or until woken; then the task reads stopRequested().
+    // Without a started thread there is nothing to wake it: it sleeps the whole time.
     void wait(DWORD milliseconds);
 
     // Sets the stop flag and wakes the task. Any thread.

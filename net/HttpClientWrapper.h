@@ -1,0 +1,77 @@
+#pragma once
+// The one HTTP client of the downloader: blocking GET transfers into a file or into memory, with
+// retries that resume a partial file. Runs on the caller's (worker) thread; stop() comes from another.
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "net/HttpClientSink.h"
+#include "net/HttpConnection.h"
+#include "utility/TaskThread.h"
+
+namespace utility {
+
+class CHttpClientWrapper {
+public:
+    // Progress of a file download, implemented by the model and the main window.
+    class IHttpDownloadSink {
+    public:
+        // Before each block is written. received counts the whole file, earlier attempts included;
+        // total is the expected file size or -1. False aborts the transfer.
+        virtual bool onDownloadProgress(const char* data, int length, int received, int total) = 0;
+        virtual bool onDownloadFinished() = 0;
+
+    protected:
+        ~IHttpDownloadSink() = default;
+    };
+
+    static constexpr int kBlockSize = 32768;
+
+    CHttpClientWrapper() = default;
+    ~CHttpClientWrapper();
+    CHttpClientWrapper(const CHttpClientWrapper&) = delete;
+    CHttpClientWrapper& operator=(const CHttpClientWrapper&) = delete;
+
+    // One transfer appended to out.
+    bool download2mem(std::string& out, const std::wstring& url);
+    // Up to two attempts through WinINet, 200 ms apart.
+    bool download2mem_ex(std::string& out, const std::wstring& url);
+    // One transfer into the file; continues it when a resumed attempt is under way.
+    bool download2file(const std::wstring& url, const std::wstring& path, IHttpDownloadSink* sink);
+    // Up to `attempts` transfers, waitMs apart; each retry resumes what the file already holds.
+    // rawSocket: plain HTTP over our own socket, https:// turned into http://.
+    bool download2file_ex(IHttpDownloadSink* sink, const std::wstring& path, const std::wstring& url, int attempts,
+                          int waitMs, bool rawSocket);
+
+    // Ends the running transfer and the retries. Any thread.
+    void stop();
+
+    // The worker record whose stop event and flag this client observes (not owned). Without one the
+    // client uses a record of its own.
+    void setStopSource(TaskThread* source) { stopSource_ = source; }
+
+private:
+    TaskThread& stopSource() { return stopSource_ != nullptr ? *stopSource_ : ownRecord_; }
+    IHttpConnection* createConnection(const std::wstring& url) const;
+    bool transfer(const std::wstring& url, IHttpClientSink& sink);
+    bool exchange(IHttpConnection& connection, const std::wstring& url, IHttpClientSink& sink);
+    std::wstring headerBlock();
+    void closeConnection();
+
+    std::wstring host_;
+    unsigned short port_ = 0;
+    std::wstring path_;
+    std::map<std::wstring, std::wstring> headers_;
+    // Set and cleared by the transfer thread only; stop() may close it under the lock, never free it.
+    IHttpConnection* connection_ = nullptr;
+    std::mutex connectionLock_;
+    bool useRawSocket_ = false;
+    TaskThread ownRecord_;
+    TaskThread* stopSource_ = nullptr;
+    int startSize_ = 0;
+    std::atomic<bool> m_bPause{false};
+};
+
+}  // namespace utility
