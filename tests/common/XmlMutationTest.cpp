@@ -161,10 +161,6 @@ struct MutatedDocument {
     const wchar_t* text;
 };
 
-void PrintTo(const MutatedDocument& d, std::ostream* os) {
-    *os << d.name;
-}
-
 class XmlMutation : public ::testing::TestWithParam<MutatedDocument> {};
 
 TEST_P(XmlMutation, EveryVariantLoadsCleanly) {
