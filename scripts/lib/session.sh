@@ -8,7 +8,8 @@ session_wineserver_started=0
 # caller's) and the Wine settings for quiet, fast runs.
 start_session() {
     local build=$1
-    export WINEPREFIX="$build/wineprefix"
+    # PELORA_WINEPREFIX lets two people share a build folder without stopping each other's Wine.
+    export WINEPREFIX="${PELORA_WINEPREFIX:-$build/wineprefix}"
     export WINEDEBUG=-all
     # Never offer the Mono and Gecko installers.
     export WINEDLLOVERRIDES="mscoree,mshtml="

@@ -22,6 +22,14 @@ const std::wstring& processLogPath() {
     return path;
 }
 
+std::string flushedProcessLog() {
+    static int markers = 0;
+    const std::string marker = "flush-marker-" + std::to_string(++markers);
+    logPrint("testsupport::flushedProcessLog", 0, L"%S", marker.c_str());
+    logContains(marker);
+    return readFile(processLogPath());
+}
+
 bool logContains(const std::string& utf8Text, int timeoutMs) {
     const std::wstring& path = processLogPath();
     return waitUntil([&] { return readFile(path).find(utf8Text) != std::string::npos; },

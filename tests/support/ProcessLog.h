@@ -9,6 +9,9 @@ namespace testsupport {
 // Installs the process log if needed and returns its file.
 const std::wstring& processLogPath();
 
+// The log file once every line logged before this call has been written.
+std::string flushedProcessLog();
+
 // Waits until the log file holds the UTF-8 text (the writer flushes at least every 500 ms).
 bool logContains(const std::string& utf8Text, int timeoutMs = 3000);
 

@@ -1,0 +1,38 @@
+#pragma once
+// The local HTTP servers that ctest starts for the network tests (tools/testserver/servers.py),
+// read from the servers.json named by the environment variable PELORA_TEST_SERVERS.
+
+#include <string>
+
+namespace testsupport {
+
+struct ServedFile {
+    std::wstring path;  // on the nginx server, e.g. "/big64.bin"
+    long long size = 0;
+    std::string sha256;  // lowercase hex
+};
+
+struct TestServers {
+    int http = 0;      // the scripted server
+    int http2 = 0;     // the same on a second port, as a redirect target
+    int https = 0;     // the same over TLS with a self-signed certificate
+    int cutproxy = 0;  // in front of nginx: breaks each first (Range-less) transfer half way
+    int nginx = 0;
+    std::wstring requestsLog;  // raw requests as the scripted server received them
+    ServedFile big64;
+
+    // Loaded once; a test fails cleanly (all ports 0) when the servers are not running.
+    static const TestServers& get();
+
+    // "http://127.0.0.1:PORT" + path
+    static std::wstring url(int port, const std::wstring& path);
+    static std::wstring httpsUrl(int port, const std::wstring& path);
+};
+
+// For a URL inside a query: everything but letters, digits, "/" and "." percent-encoded.
+std::wstring percentEncoded(const std::wstring& text);
+
+// The raw requests the scripted server logged whose request line contains the text.
+std::string loggedRequestsFor(const std::string& requestLineText);
+
+}  // namespace testsupport
