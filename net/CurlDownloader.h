@@ -1,0 +1,29 @@
+#pragma once
+// Short answers (the JSON documents of the package and installer lookups) fetched into memory through
+// libcurl: redirects followed, any TLS certificate accepted. Blocking; any thread.
+
+#include <cstddef>
+#include <string>
+
+// Write target of one transfer: the bytes received so far, on the C heap so that growing it can fail
+// softly instead of throwing inside libcurl.
+struct MemoryChunk {
+    MemoryChunk() = default;
+    ~MemoryChunk();
+    MemoryChunk(const MemoryChunk&) = delete;
+    MemoryChunk& operator=(const MemoryChunk&) = delete;
+
+    char* memory = nullptr;
+    size_t size = 0;
+};
+
+// libcurl write callback; chunk is a MemoryChunk. Returns the bytes taken, or 0 (libcurl then aborts)
+// when the chunk cannot grow, leaving it as it was.
+size_t WriteMemoryCallback(char* data, size_t size, size_t count, void* chunk);
+
+class PelCurlDownloader {
+public:
+    // url: ANSI code page. The whole body goes into out whatever the HTTP status; out is untouched
+    // when the transfer fails.
+    static bool downloadMemory(const std::string& url, std::string& out);
+};
