@@ -18,13 +18,6 @@ using namespace testsupport;
 
 namespace {
 
-// The scripted server's body: byte i of a resource is (i * 31 + 7) & 0xFF.
-std::string pattern(size_t size) {
-    std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 31 + 7) & 0xFF);
-    return bytes;
-}
-
 std::string ansi(const std::wstring& url) { return utility::ustring::wideToAnsi(url); }
 
 // A loopback port that was just free: bound, then closed, so a connect there is refused.
@@ -53,7 +46,7 @@ protected:
 TEST_F(CurlDownload, AcceptsASelfSignedCertificate) {
     std::string body;
     ASSERT_TRUE(PelCurlDownloader::downloadMemory(ansi(TestServers::httpsUrl(servers.https, L"/bytes/70001")), body));
-    EXPECT_EQ(body, pattern(70001));
+    EXPECT_EQ(body, servedBytes(70001));
     EXPECT_TRUE(logContains("\tPelCurlDownloader::downloadMemory\t("));
     EXPECT_TRUE(logContains("):PelCurlDownloader::downloadMemory start\r\n"));
     EXPECT_TRUE(logContains("):curl download sucess 70001\r\n"));
@@ -64,7 +57,7 @@ TEST_F(CurlDownload, FollowsARedirectFromPlainHttpToHttps) {
     std::string body;
     ASSERT_TRUE(PelCurlDownloader::downloadMemory(
         ansi(TestServers::url(servers.http, L"/redirect/302?to=" + percentEncoded(target))), body));
-    EXPECT_EQ(body, pattern(4321));
+    EXPECT_EQ(body, servedBytes(4321));
 }
 
 TEST_F(CurlDownload, TakesAnErrorPageAsTheAnswer) {

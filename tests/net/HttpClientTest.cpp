@@ -23,13 +23,6 @@ using utility::CHttpClientWrapper;
 
 namespace {
 
-// The scripted server's body: byte i of a resource is (i * 31 + 7) & 0xFF.
-std::string pattern(size_t size) {
-    std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 31 + 7) & 0xFF);
-    return bytes;
-}
-
 struct Progress {
     int received;
     int total;
@@ -96,7 +89,7 @@ protected:
 TEST_P(WrapperBody, DeliversALengthDelimitedBody) {
     RecordingSink sink;
     ASSERT_TRUE(download(L"/bytes/100000", sink));
-    EXPECT_EQ(readFile(file), pattern(100000));
+    EXPECT_EQ(readFile(file), servedBytes(100000));
     ASSERT_FALSE(sink.calls.empty());
     EXPECT_EQ(sink.calls.back().received, 100000);
     EXPECT_EQ(sink.calls.back().total, 100000);
@@ -106,14 +99,14 @@ TEST_P(WrapperBody, DeliversALengthDelimitedBody) {
 TEST_P(WrapperBody, ReadsABodyWithoutLengthUntilTheServerCloses) {
     RecordingSink sink;
     ASSERT_TRUE(download(L"/nolength/50000", sink));
-    EXPECT_EQ(readFile(file), pattern(50000));
+    EXPECT_EQ(readFile(file), servedBytes(50000));
     for (const Progress& call : sink.calls) EXPECT_EQ(call.total, -1);
 }
 
 TEST_P(WrapperBody, DecodesAChunkedBody) {
     RecordingSink sink;
     ASSERT_TRUE(download(L"/chunked/100000?size=7000", sink));
-    EXPECT_EQ(readFile(file), pattern(100000));
+    EXPECT_EQ(readFile(file), servedBytes(100000));
 }
 
 TEST_P(WrapperBody, FailsAnEmptyLengthWithError19) {
@@ -135,13 +128,13 @@ TEST_P(WrapperBody, FollowsARedirectToAnotherPort) {
     const std::wstring target = TestServers::url(servers.http2, L"/bytes/3000");
     RecordingSink sink;
     ASSERT_TRUE(download(L"/redirect/301?to=" + percentEncoded(target), sink));
-    EXPECT_EQ(readFile(file), pattern(3000));
+    EXPECT_EQ(readFile(file), servedBytes(3000));
 }
 
 TEST_P(WrapperBody, ResumesABrokenTransferWithARangeRequest) {
     RecordingSink sink;
     ASSERT_TRUE(download(L"/cut/200000?after=70000&" + wideTag(), sink, 2));
-    EXPECT_EQ(readFile(file), pattern(200000));
+    EXPECT_EQ(readFile(file), servedBytes(200000));
 
     const std::string requests = loggedRequestsFor("/cut/200000?after=70000&" + tag() + " ");
     EXPECT_EQ(countOf(requests, "Range: "), 1u) << requests;
@@ -162,7 +155,7 @@ TEST_P(WrapperBody, ResumesABrokenTransferWithARangeRequest) {
 TEST_P(WrapperBody, StartsAfreshWhenTheServerIgnoresRange) {
     RecordingSink sink;
     ASSERT_TRUE(download(L"/ignore-range/150000?after=60000&" + wideTag(), sink, 2));
-    EXPECT_EQ(readFile(file), pattern(150000));
+    EXPECT_EQ(readFile(file), servedBytes(150000));
     // The second attempt's counts begin again at its first block.
     const auto restart = std::adjacent_find(sink.calls.begin(), sink.calls.end(),
                                             [](const Progress& a, const Progress& b) { return b.received <= a.received; });
@@ -214,14 +207,14 @@ TEST(WrapperRawSocket, TurnsHttpsIntoPlainHttp) {
     // The plain server's port under an https:// address: only the raw socket's rewrite reaches it.
     const std::wstring url = L"https://127.0.0.1:" + std::to_wstring(TestServers::get().http) + L"/bytes/500";
     ASSERT_TRUE(client.download2file_ex(&sink, dir / L"f", url, 1, 0, true));
-    EXPECT_EQ(readFile(dir / L"f"), pattern(500));
+    EXPECT_EQ(readFile(dir / L"f"), servedBytes(500));
 }
 
 TEST(WrapperMemory, ReturnsTheBodyAndRetriesOnce) {
     CHttpClientWrapper client;
     std::string body = "stale";
     ASSERT_TRUE(client.download2mem_ex(body, TestServers::url(TestServers::get().http, L"/bytes/2000")));
-    EXPECT_EQ(body, pattern(2000));
+    EXPECT_EQ(body, servedBytes(2000));
 
     const DWORD begin = ::GetTickCount();
     EXPECT_FALSE(client.download2mem_ex(body, TestServers::url(TestServers::get().http, L"/status/404")));

@@ -59,6 +59,12 @@ std::wstring TestServers::httpsUrl(int port, const std::wstring& path) {
     return L"https://127.0.0.1:" + std::to_wstring(port) + path;
 }
 
+std::string servedBytes(size_t size) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 31 + 7) & 0xFF);
+    return bytes;
+}
+
 std::wstring percentEncoded(const std::wstring& text) {
     std::wstring encoded;
     for (wchar_t c : text) {

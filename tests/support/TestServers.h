@@ -29,6 +29,9 @@ struct TestServers {
     static std::wstring httpsUrl(int port, const std::wstring& path);
 };
 
+// The scripted server's generated body: byte i of a resource is (i * 31 + 7) & 0xFF.
+std::string servedBytes(size_t size);
+
 // For a URL inside a query: everything but letters, digits, "/" and "." percent-encoded.
 std::wstring percentEncoded(const std::wstring& text);
 
