@@ -2,6 +2,7 @@
 // One move-only owner for every kind of Win32 handle; the traits say what "none" is and how to close.
 
 #include <windows.h>
+#include <objbase.h>
 
 #include <utility>
 
@@ -74,9 +75,30 @@ struct WindowTraits {
     static void close(Handle h) { ::DestroyWindow(h); }
 };
 
+template <typename Interface>
+struct ComInterfaceTraits {
+    using Handle = Interface*;
+    static Handle none() { return nullptr; }
+    static bool isValid(Handle h) { return h != nullptr; }
+    static void close(Handle h) { h->Release(); }
+};
+
+// Memory the shell hands out with CoTaskMemAlloc, such as item id lists.
+template <typename Pointer>
+struct CoTaskMemTraits {
+    using Handle = Pointer;
+    static Handle none() { return nullptr; }
+    static bool isValid(Handle h) { return h != nullptr; }
+    static void close(Handle h) { ::CoTaskMemFree(h); }
+};
+
 using UniqueHandle = ScopedHandle<KernelHandleTraits>;
 using UniqueKey = ScopedHandle<RegistryKeyTraits>;
 using UniqueModule = ScopedHandle<ModuleTraits>;
 using UniqueWindow = ScopedHandle<WindowTraits>;
+template <typename Interface>
+using UniqueCom = ScopedHandle<ComInterfaceTraits<Interface>>;
+template <typename Pointer>
+using UniqueCoTaskMem = ScopedHandle<CoTaskMemTraits<Pointer>>;
 
 }  // namespace utility

@@ -1,0 +1,120 @@
+// Shortcuts saved on the real desktop folder and read back through the shell's own link object.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <thread>
+
+#include "helper/Shortcut.h"
+#include "tests/support/ProcessLog.h"
+#include "tests/support/ScratchDir.h"
+#include "tests/support/TestFiles.h"
+#include "utility/ScopedHandle.h"
+#include "utility/UString.h"
+
+using namespace testsupport;
+
+namespace {
+
+struct Link {
+    std::wstring target, arguments, icon, folder;
+    int iconIndex = -1;
+};
+
+std::wstring desktopFolder() {
+    wchar_t path[MAX_PATH] = {};
+    EXPECT_EQ(::SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path), S_OK);
+    return path;
+}
+
+Link readLink(const std::wstring& file) {
+    utility::UniqueCom<IShellLinkW> link;
+    utility::UniqueCom<IPersistFile> persist;
+    Link read;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  reinterpret_cast<void**>(link.receive()))) ||
+        FAILED(link.get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(persist.receive()))) ||
+        FAILED(persist.get()->Load(file.c_str(), STGM_READ))) {
+        ADD_FAILURE() << "cannot load " << utility::ustring::wideToUtf8(file);
+        return read;
+    }
+    wchar_t text[INFOTIPSIZE] = {};
+    link.get()->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
+    read.target = text;
+    text[0] = L'\0';
+    link.get()->GetArguments(text, INFOTIPSIZE);
+    read.arguments = text;
+    text[0] = L'\0';
+    link.get()->GetIconLocation(text, MAX_PATH, &read.iconIndex);
+    read.icon = text;
+    text[0] = L'\0';
+    link.get()->GetWorkingDirectory(text, MAX_PATH);
+    read.folder = text;
+    return read;
+}
+
+std::wstring thisProgram() {
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+class CreateShortcut : public ::testing::Test {
+protected:
+    void TearDown() override { ::DeleteFileW(file().c_str()); }
+
+    const std::wstring name = L"Pelora test shortcut " + std::to_wstring(::GetCurrentProcessId());
+    std::wstring file() const { return desktopFolder() + L"\\" + name + L".lnk"; }
+    ScratchDir folder;
+};
+
+TEST_F(CreateShortcut, SetsTargetArgumentsIconAndWorkingFolder) {
+    const std::wstring target = thisProgram();
+    const std::wstring icon = folder / L"game.ico";
+    writeFile(icon, "not really an icon");
+    helper::createShortcut(name, icon, folder.path(), target, L"-package com.example.game");
+
+    ASSERT_TRUE(fileExists(file()));
+    const Link link = readLink(file());
+    EXPECT_EQ(link.target, target);
+    EXPECT_EQ(link.arguments, L"-package com.example.game");
+    EXPECT_EQ(link.icon, icon);
+    EXPECT_EQ(link.iconIndex, 0);
+    EXPECT_EQ(link.folder, folder.path());
+}
+
+TEST_F(CreateShortcut, ASecondCallReplacesTheFirstAndEmptyArgumentsSetNone) {
+    const std::wstring first = folder / L"first.exe";
+    const std::wstring second = folder / L"second.exe";
+    writeFile(first, "MZ");
+    writeFile(second, "MZ");
+    helper::createShortcut(name, first, folder.path(), first, L"--old");
+    helper::createShortcut(name, second, folder.path(), second, L"");
+
+    const Link link = readLink(file());
+    EXPECT_EQ(link.target, second);
+    EXPECT_EQ(link.icon, second);
+    EXPECT_EQ(link.arguments, L"");
+}
+
+TEST_F(CreateShortcut, WithoutComOnTheThreadTheLinkObjectStepFailsAndIsLogged) {
+    processLogPath();
+    std::thread withoutCom([&] { helper::createShortcut(name, thisProgram(), folder.path(), thisProgram(), L""); });
+    withoutCom.join();
+    EXPECT_TRUE(logContains("\thelper::createShortcut\t("));
+    EXPECT_TRUE(logContains("):install 3 of create shortcut failed!\r\n"));
+    EXPECT_FALSE(fileExists(file()));
+}
+
+TEST_F(CreateShortcut, ANameNoFileCanHoldIsLoggedAndLeavesNothing) {
+    processLogPath();
+    const std::wstring title = L"Pelora test | shortcut " + std::to_wstring(::GetCurrentProcessId());
+    helper::createShortcut(title, thisProgram(), folder.path(), thisProgram(), L"");
+    const std::wstring attempted = desktopFolder() + L"\\" + title + L".lnk";
+    EXPECT_TRUE(logContains(utility::ustring::wideToUtf8(L"):save shortcut [ " + attempted + L" ] failed! hr = 0x")));
+    EXPECT_FALSE(fileExists(attempted));
+}
+
+}  // namespace
