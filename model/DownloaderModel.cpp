@@ -1,0 +1,212 @@
+#include "model/DownloaderModel.h"
+
+#include <cwchar>
+#include <cwctype>
+
+#include "common/LogPrint.h"
+#include "common/XmlDocument.h"
+#include "helper/Disk.h"
+#include "model/ConfigImp.h"
+#include "model/DownloaderIdentity.h"
+#include "utility/ScopedHandle.h"
+#include "utility/UiDispatcher.h"
+#include "utility/UString.h"
+
+namespace {
+
+constexpr size_t kShortestPackage = 6;
+constexpr size_t kLongestMarket = 3;
+constexpr int kFirstPartnerOpenId = 2001;
+constexpr int kLastPartnerOpenId = 2999;
+constexpr DWORD kWorkerStopMs = 1000;
+constexpr DWORD kRegistryValueBytes = 2048;
+
+DownloaderModel* g_model = nullptr;
+
+// "InstallDir" under HKEY_CURRENT_USER\key; the key is created when missing, as a later install will.
+std::wstring installDirFromRegistry(const std::wstring& key) {
+    utility::UniqueKey opened;
+    if (::RegCreateKeyW(HKEY_CURRENT_USER, key.c_str(), opened.receive()) != ERROR_SUCCESS) return {};
+    wchar_t value[kRegistryValueBytes / sizeof(wchar_t)] = {};
+    DWORD size = kRegistryValueBytes - sizeof(wchar_t);
+    if (::RegQueryValueExW(opened.get(), L"InstallDir", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) !=
+        ERROR_SUCCESS) {
+        return {};
+    }
+    return value;
+}
+
+// The root of the drive Windows runs from, for when no drive qualifies as the best one.
+std::wstring systemDriveRoot() {
+    wchar_t windows[MAX_PATH] = {};
+    if (::GetSystemWindowsDirectoryW(windows, MAX_PATH) < 3) return L"C:\\";
+    return std::wstring(windows, 3);
+}
+
+}  // namespace
+
+DownloaderModel* DownloaderModel::instance() {
+    if (g_model == nullptr) g_model = new DownloaderModel();
+    return g_model;
+}
+
+void DownloaderModel::destroyInstance() {
+    if (g_model == nullptr) return;
+    g_model->stop();
+    delete g_model;
+    g_model = nullptr;
+}
+
+DownloaderModel::DownloaderModel() {
+    urlClient_.setStopSource(&urlWorker_);
+}
+
+DownloaderModel::~DownloaderModel() { stop(); }
+
+void DownloaderModel::init(const wchar_t* commandLine) {
+    wchar_t exePath[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, exePath, MAX_PATH);
+    initFromName(utility::ustring::fileStem(exePath), commandLine);
+}
+
+void DownloaderModel::initFromName(const std::wstring& exeStem, const wchar_t* commandLine) {
+    PEL_LOG(L"DownloaderModel exe filename= %s", exeStem.c_str());
+    const NameIdentity identity = identityFromStem(exeStem);
+    googleId_ += identity.googleId;
+    PEL_LOG(L"type: %s, package:%s, openID:%s google id %s", identity.type.c_str(), identity.package.c_str(),
+            identity.openId.c_str(), identity.googleId.c_str());
+    PEL_LOG(L"model. type: %s, language %s package:%s, openID:%s", identity.type.c_str(), identity.market.c_str(),
+            identity.package.c_str(), identity.openId.c_str());
+
+    ConfigImp& config = ConfigImp::instance();
+    if (!identity.openId.empty() && openId_ == L"100") openId_ = identity.openId;
+    if (!identity.market.empty() && identity.market.size() <= kLongestMarket) {
+        const bool english = identity.market == L"ens";
+        config.setLanguage(english ? L"en" : identity.market);
+        if (!english) language_ = identity.market;
+    }
+    if (identity.package.size() >= kShortestPackage) package_ = identity.package;
+    std::wstring type = identity.type;
+    for (wchar_t& c : type) c = static_cast<wchar_t>(std::towlower(c));
+    if (type == L"pelora4") config.setPlayer4();
+    if (type == L"pelora64") config.setPlayer64();
+    if (type == L"pelora3") config.setPlayer3();
+    if (type == L"pelora9") config.setPlayer9();
+
+    analytics_.setTrackingId(config.trackingId());
+    PEL_LOG(L"openid is %s, package is %s", openId_.c_str(), package_.c_str());
+    _calcInstallPath();
+
+    const int openIdNumber = static_cast<int>(std::wcstol(openId_.c_str(), nullptr, 10));
+    if (openIdNumber >= kFirstPartnerOpenId && openIdNumber <= kLastPartnerOpenId) {
+        config.setAdId(L"Pelora Installer_200");
+    }
+    PEL_LOG(L"ad id : %s", config.getAdId().c_str());
+
+    if (commandLine != nullptr) {
+        const CommandLinePackage named = packageFromCommandLine(commandLine);
+        if (named.found) {
+            if (!named.apkUrl.empty()) {
+                GamePackage game;
+                game.app_download_url = named.apkUrl;
+                game.app_package_name = named.package;
+                game.gamename = named.name;
+                std::lock_guard<std::mutex> guard(sharedLock_);
+                gamePackages_.push_back(game);
+            }
+            PEL_LOG(L"cmdline is %s, %s, %s", named.name.c_str(), named.package.c_str(), named.apkUrl.c_str());
+        }
+    }
+    urlWorker_.start(new utility::MemberFuncRunable<DownloaderModel>(this, &DownloaderModel::_threadGetPlayerUrl));
+}
+
+void DownloaderModel::_calcInstallPath() {
+    const ConfigImp& config = ConfigImp::instance();
+    if (!config.isPlayer4() && !config.isPlayer64()) {
+        if (config.getLanguage() == L"tw") installPath_ = installDirFromRegistry(L"Software\\Caskel\\qorplayer-tw");
+        if (config.getLanguage() == L"kr") installPath_ = installDirFromRegistry(L"Software\\Caskel\\qorplayer-kr");
+    }
+    if (installPath_.empty()) installPath_ = installDirFromRegistry(config.registryKey());
+    PEL_LOG(L"read from reg: path is %s", installPath_.c_str());
+    if (!installPath_.empty()) return;
+    std::wstring root = helper::disk::getMaxFreeSpaceDrive();
+    // Where the storage queries fail no drive qualifies; a relative folder would be plainly wrong.
+    if (root.empty()) root = systemDriveRoot();
+    installPath_ = root + config.installSubFolder();
+    PEL_LOG(L"get install path from MaxFreeSpace: %s", installPath_.c_str());
+}
+
+std::vector<GamePackage> DownloaderModel::gamePackages() const {
+    std::lock_guard<std::mutex> guard(sharedLock_);
+    return gamePackages_;
+}
+
+InstallerSettings DownloaderModel::installerSettings() const {
+    std::lock_guard<std::mutex> guard(sharedLock_);
+    return settings_;
+}
+
+std::wstring DownloaderModel::getPlayerUrl() const {
+    std::lock_guard<std::mutex> guard(sharedLock_);
+    return playerUrl_;
+}
+
+void DownloaderModel::sendEvent(const std::wstring& name, const std::wstring& value) {
+    analytics_.reportEvent(name, value);
+}
+
+void DownloaderModel::sendEventNow(const std::wstring& name, const std::wstring& value) {
+    analytics_.reportEventNow(name, value);
+}
+
+void DownloaderModel::_postToUi(std::function<void()> task) {
+    if (utility::UiDispatcher* dispatcher = utility::UiDispatcher::instance()) {
+        dispatcher->post(_uiOwner(), utility::makeRunable(std::move(task)));
+    }
+}
+
+bool DownloaderModel::loadLanguage(const std::wstring& xml) {
+    PEL_LOG(L"load language length %d", static_cast<int>(xml.size()));
+    common::XmlDocument document;
+    if (!document.load(xml)) {
+        PEL_LOG(L"language load from string error. length:%d, error:%d", static_cast<int>(xml.size()),
+                ::GetLastError());
+        return false;
+    }
+    const common::XmlNode* root = document.root();
+    if (root == nullptr) {
+        PEL_LOG(L"load language error. root is null");
+        return false;
+    }
+    for (const auto& child : root->children()) {
+        if (child->name() != L"String") continue;
+        const std::wstring& id = child->attribute(L"id");
+        if (!id.empty() && !child->text().empty()) languageStrings_[id] = child->text();
+    }
+    return true;
+}
+
+std::wstring DownloaderModel::getString(const std::wstring& id) const {
+    const auto found = languageStrings_.find(id);
+    return found == languageStrings_.end() ? id : found->second;
+}
+
+void DownloaderModel::stop() {
+    if (urlWaitTimerId_ != 0) {
+        if (auto* dispatcher = utility::UiDispatcher::instance()) dispatcher->killTimer(urlWaitTimerId_);
+        urlWaitTimerId_ = 0;
+    }
+    if (instanceMutex_ != nullptr) {
+        ::CloseHandle(instanceMutex_);
+        instanceMutex_ = nullptr;
+    }
+    for (utility::TaskThread* worker : {&urlWorker_, &downloadWorker_}) {
+        worker->requestStop();
+    }
+    urlClient_.stop();
+    for (auto& client : downloadClients_) client.stop();
+    urlWorker_.stop(kWorkerStopMs);
+    downloadWorker_.stop(kWorkerStopMs);
+    analytics_.setDisabled(true);
+    if (auto* dispatcher = utility::UiDispatcher::instance()) dispatcher->cancel(_uiOwner());
+}

@@ -1,0 +1,122 @@
+#pragma once
+// The one object that does the downloader's work: who it is (from its file name and command line),
+// where the emulator goes, fetching and installing the emulator, starting it, and reporting events.
+// The window drives it and learns the outcomes through the four callbacks, always on the window
+// thread except the final 100 % progress report. Every flow runs without a window.
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "model/GamePackage.h"
+#include "model/InstallerSettings.h"
+#include "net/AnalyticsReporter.h"
+#include "net/HttpClientWrapper.h"
+#include "utility/TaskThread.h"
+
+class DownloaderModel : public utility::CHttpClientWrapper::IHttpDownloadSink {
+public:
+    // The process-wide model, created on first use.
+    static DownloaderModel* instance();
+    // Stops and destroys the process-wide model (shutdown).
+    static void destroyInstance();
+
+    DownloaderModel();
+    ~DownloaderModel();
+    DownloaderModel(const DownloaderModel&) = delete;
+    DownloaderModel& operator=(const DownloaderModel&) = delete;
+
+    std::function<void(int percent, int received, int total)> progressCallback;
+    std::function<void()> downloadSucceededCallback;
+    std::function<void()> downloadFailedCallback;
+    std::function<void(bool created)> installFinishedCallback;
+
+    // Identity from the running executable's name and the command line (may be null), the install
+    // folder, and the start of the player-URL worker. Window thread, once.
+    void init(const wchar_t* commandLine);
+    // The same for a given executable stem.
+    void initFromName(const std::wstring& exeStem, const wchar_t* commandLine);
+
+    std::wstring getOpenId() const { return openId_; }
+    std::wstring getInstallPath() const { return installPath_; }
+    void setInstallPath(const std::wstring& path) { installPath_ = path; }
+    std::wstring getLanguage() const { return language_; }
+    void setLanguage(const std::wstring& language) { language_ = language; }
+    std::wstring getPackage() const { return package_; }
+    std::wstring getGoogleId() const { return googleId_; }
+    // Copies: the player-URL worker fills these while the window may read them.
+    std::vector<GamePackage> gamePackages() const;
+    InstallerSettings installerSettings() const;
+    std::wstring getPlayerUrl() const;
+    void setInstanceHandle(HINSTANCE instance) { instanceHandle_ = instance; }
+
+    // Analytics: queued, or sent at once on the calling thread.
+    void sendEvent(const std::wstring& name, const std::wstring& value);
+    void sendEventNow(const std::wstring& name, const std::wstring& value);
+
+    // Downloads the emulator's installer once its address is known (waiting up to 8 s for it).
+    // Window thread.
+    void startDownloadPlayer();
+
+    // The installation: closes running emulators, runs the installer, writes the channel's settings.
+    // A pool thread, never the window thread.
+    void _threadInsPlayer();
+    // True when the process was created, whatever happened afterwards.
+    bool runInstallerAndWait(const std::wstring& installerPath, const std::wstring& parameters);
+    void killPlayerProcesses();
+    // The installer's parameters for this downloader's identity.
+    std::wstring installerParameters() const;
+
+    // Starts the installed emulator, de-elevated where the system allows it. Window thread.
+    void runPlayer(const std::wstring& parameters);
+    void launchPlayer();
+
+    // The window's language strings, from a language document. Window thread.
+    bool loadLanguage(const std::wstring& xml);
+    // The text for the id, or the id itself.
+    std::wstring getString(const std::wstring& id) const;
+
+    // Shutdown: stops the timer, the workers, the clients and analytics, and drops pending UI tasks.
+    void stop();
+
+    bool onDownloadProgress(const char* data, int length, int received, int total) override;
+    bool onDownloadFinished() override;
+
+private:
+    void _calcInstallPath();
+    void _threadGetPlayerUrl();
+    void _getPackageByOpenID();
+    void _threadDownloadPlayer();
+    bool _downloadByENUrl(const std::wstring& target);
+    void _onUrlWaitTick();
+    void _stopUrlWorker();
+    void _writeDataIni(const std::wstring& dataFolder);
+    void _downloadChannelFiles(const std::wstring& dataFolder);
+    void _postToUi(std::function<void()> task);
+    const void* _uiOwner() const { return &urlWaitTimerId_; }
+
+    std::wstring package_;
+    utility::TaskThread urlWorker_;
+    utility::CHttpClientWrapper urlClient_;
+    utility::TaskThread downloadWorker_;
+    utility::CHttpClientWrapper downloadClients_[3];
+    HANDLE instanceMutex_ = nullptr;
+    std::wstring installPath_;
+    std::wstring openId_ = L"100";
+    mutable std::mutex sharedLock_;  // guards playerUrl_, gamePackages_ and settings_
+    std::wstring playerUrl_;
+    std::wstring language_ = L"en_US";
+    std::wstring googleId_;
+    UINT_PTR urlWaitTimerId_ = 0;
+    DWORD lastProgressTick_ = 0;
+    int percent_ = 0;
+    std::map<std::wstring, std::wstring> languageStrings_;
+    std::vector<GamePackage> gamePackages_;
+    AnalyticsReporter analytics_;
+    InstallerSettings settings_;
+    HINSTANCE instanceHandle_ = nullptr;
+};

@@ -1,0 +1,169 @@
+// Getting the emulator's installer onto the disk: its address from the version service, the channel's
+// open-id configuration, and the download with its three fallbacks.
+
+#include "model/DownloaderModel.h"
+
+#include "common/LogPrint.h"
+#include "model/ConfigImp.h"
+#include "model/MarketAnswers.h"
+#include "net/CurlDownloader.h"
+#include "utility/UFile.h"
+#include "utility/UiDispatcher.h"
+#include "utility/UString.h"
+
+namespace {
+
+constexpr UINT kUrlWaitIntervalMs = 1000;
+constexpr int kUrlWaitTicks = 8;
+constexpr int kPlayerAttempts = 2;
+constexpr int kPlayerAttemptWaitMs = 500;
+constexpr DWORD kProgressIntervalMs = 1000;
+constexpr int kUnknownTotal = 300000000;
+constexpr size_t kShortestOpenIdForConfig = 5;
+
+// Whole seconds rounded up to the next multiple of 30, as the download events report them.
+int elapseBucket(DWORD elapsedMs) { return static_cast<int>(((elapsedMs / 1000) + 29) / 30 * 30); }
+
+}  // namespace
+
+void DownloaderModel::_threadGetPlayerUrl() {
+    PEL_LOG(L"start get player url");
+    const ConfigImp& config = ConfigImp::instance();
+    std::string answer;
+    if (!urlClient_.download2mem_ex(answer, config.cdnBase())) {
+        PEL_LOG(L"error 1");
+        sendEvent(L"getPlayerUrl_error", openId_);
+        answer.clear();
+        PelCurlDownloader::downloadMemory(utility::ustring::wideToAnsi(config.cdnBase()), answer);
+    }
+    const std::optional<std::wstring> url = playerUrlFromVersionAnswer(answer, config);
+    if (!url) {
+        PEL_LOG(L"error 2");
+        sendEvent(L"getPlayerUrl_error", openId_);
+    } else if (!url->empty()) {
+        std::lock_guard<std::mutex> guard(sharedLock_);
+        playerUrl_ = *url;
+    }
+    if (gamePackages().empty()) _getPackageByOpenID();
+}
+
+void DownloaderModel::_getPackageByOpenID() {
+    if (openId_.size() >= kShortestOpenIdForConfig) {
+        PEL_LOG(L"start get package.");
+        const std::wstring url = ConfigImp::instance().openIdConfigUrl(openId_);
+        PEL_LOG(L"get package data by pelcurl ");
+        std::string answer;
+        PelCurlDownloader::downloadMemory(utility::ustring::wideToAnsi(url), answer);
+        std::lock_guard<std::mutex> guard(sharedLock_);
+        readOpenIdConfig(answer, gamePackages_, settings_);
+    }
+    PEL_LOG(L"package is %s", package_.c_str());
+}
+
+void DownloaderModel::startDownloadPlayer() {
+    if (!getPlayerUrl().empty()) {
+        for (auto& client : downloadClients_) client.setStopSource(&downloadWorker_);
+        downloadWorker_.start(
+            new utility::MemberFuncRunable<DownloaderModel>(this, &DownloaderModel::_threadDownloadPlayer));
+        return;
+    }
+    PEL_LOG(L"start downloader. bug getting player url");
+    if (urlWaitTimerId_ != 0) return;
+    urlWaitTimerId_ = utility::UiDispatcher::instance()->setTimer(kUrlWaitIntervalMs,
+                                                                  utility::makeRunable([this] { _onUrlWaitTick(); }));
+}
+
+void DownloaderModel::_onUrlWaitTick() {
+    static int ticks = 0;
+    if (++ticks < kUrlWaitTicks && getPlayerUrl().empty()) return;
+    _stopUrlWorker();
+    if (getPlayerUrl().empty()) {
+        {
+            std::lock_guard<std::mutex> guard(sharedLock_);
+            playerUrl_ = ConfigImp::instance().installerUrl();
+        }
+        sendEvent(L"download_defaultUrl", openId_);
+    }
+    startDownloadPlayer();
+    // Last, because killing the timer releases the task that is running this.
+    const UINT_PTR timer = urlWaitTimerId_;
+    urlWaitTimerId_ = 0;
+    utility::UiDispatcher::instance()->killTimer(timer);
+}
+
+void DownloaderModel::_stopUrlWorker() {
+    urlClient_.stop();
+    urlWorker_.stop(INFINITE);
+}
+
+void DownloaderModel::_threadDownloadPlayer() {
+    PEL_LOG(L"download player");
+    utility::ufile::makeDir(installPath_);
+    lastProgressTick_ = 0;
+    const std::wstring target = ConfigImp::instance().installerExePath(installPath_);
+    const DWORD begin = ::GetTickCount();
+    const bool succeeded = _downloadByENUrl(target);
+    const std::wstring value = openId_ + L"_" + std::to_wstring(elapseBucket(::GetTickCount() - begin));
+    if (succeeded) {
+        _postToUi([this] {
+            if (downloadSucceededCallback) downloadSucceededCallback();
+        });
+        sendEvent(L"download_Success", value);
+    } else {
+        _postToUi([this] {
+            if (downloadFailedCallback) downloadFailedCallback();
+        });
+        sendEvent(L"download_Error", value);
+    }
+    PEL_LOG(L"download finished, success = %d, elapse = %d", succeeded ? 1 : 0,
+            elapseBucket(::GetTickCount() - begin));
+}
+
+bool DownloaderModel::_downloadByENUrl(const std::wstring& target) {
+    lastProgressTick_ = 0;
+    const std::wstring playerUrl = getPlayerUrl();
+    PEL_LOG(L"start download player playerurl is %s", playerUrl.c_str());
+    const std::wstring temporary = target + L".tmp";
+    utility::ufile::removeFile(temporary);
+
+    bool downloaded = downloadClients_[1].download2file_ex(this, temporary, playerUrl, kPlayerAttempts,
+                                                           kPlayerAttemptWaitMs, false);
+    if (!downloaded && !downloadWorker_.stopRequested()) {
+        PEL_LOG(L"download 1 error");
+        downloaded = downloadClients_[2].download2file_ex(this, temporary, playerUrl, kPlayerAttempts,
+                                                          kPlayerAttemptWaitMs, true);
+        if (downloaded) sendEvent(L"download_Success_socket", openId_);
+    }
+    if (!downloaded && !downloadWorker_.stopRequested()) {
+        PEL_LOG(L"download 2 error");
+        const std::wstring builtIn = ConfigImp::instance().installerUrl();
+        downloaded = downloadClients_[1].download2file_ex(this, temporary, builtIn, kPlayerAttempts,
+                                                          kPlayerAttemptWaitMs, false);
+        if (!downloaded) {
+            PEL_LOG(L"download %s error", builtIn.c_str());
+            return false;
+        }
+    }
+    if (!downloaded) return false;
+    utility::ufile::moveFile(temporary, target);
+    PEL_LOG(L"download file success file = %s", target.c_str());
+    return true;
+}
+
+bool DownloaderModel::onDownloadProgress(const char*, int, int received, int total) {
+    const DWORD now = ::GetTickCount();
+    if (now < lastProgressTick_ + kProgressIntervalMs) return true;
+    lastProgressTick_ = now;
+    if (total == -1) total = received < kUnknownTotal ? kUnknownTotal : received + 1024;
+    _postToUi([this, received, total] {
+        percent_ = static_cast<int>(static_cast<double>(received) / total * 100);
+        if (progressCallback) progressCallback(percent_, received, total);
+    });
+    return true;
+}
+
+bool DownloaderModel::onDownloadFinished() {
+    percent_ = 100;
+    if (progressCallback) progressCallback(100, kUnknownTotal, kUnknownTotal);
+    return true;
+}

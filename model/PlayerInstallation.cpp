@@ -1,0 +1,159 @@
+// Installing the downloaded emulator silently with the downloader's identity, writing the channel's
+// settings into it, and starting it.
+
+#include "model/DownloaderModel.h"
+
+#include <shlwapi.h>
+
+#include "common/LogPrint.h"
+#include "helper/Shortcut.h"
+#include "model/ConfigImp.h"
+#include "utility/ScopedHandle.h"
+#include "utility/UFile.h"
+#include "utility/UProcess.h"
+#include "utility/USystem.h"
+#include "utility/UString.h"
+
+namespace {
+
+constexpr DWORD kInstallerWaitMs = 180000;
+constexpr int kChannelFileTries = 3;
+constexpr DWORD kChannelFileRetryMs = 200;
+constexpr wchar_t kSection[] = L"setting";
+constexpr const wchar_t* kPlayerProcesses[] = {L"qorplayer.exe", L"qormultiplayer.exe", L"qorupdate.exe",
+                                               L"bugreport.exe"};
+
+bool fileExists(const std::wstring& path) { return ::PathFileExistsW(path.c_str()) != FALSE; }
+
+// A small file of the channel's (image, icon): a few quick tries, no resume.
+void downloadChannelFile(const std::wstring& url, const std::wstring& path) {
+    for (int attempt = 0; attempt < kChannelFileTries; ++attempt) {
+        utility::CHttpClientWrapper client;
+        if (client.download2file(url, path, nullptr)) return;
+        ::Sleep(kChannelFileRetryMs);
+    }
+}
+
+void writeWide(const std::wstring& ini, const wchar_t* key, const std::wstring& value) {
+    ::WritePrivateProfileStringW(kSection, key, value.c_str(), ini.c_str());
+}
+
+// The emulator reads these two as UTF-8 bytes through the narrow profile API.
+void writeUtf8(const std::wstring& ini, const char* key, const std::wstring& value) {
+    const std::string utf8 = utility::ustring::ansiToUtf8(utility::ustring::wideToAnsi(value));
+    ::WritePrivateProfileStringA("setting", key, utf8.c_str(), utility::ustring::wideToAnsi(ini).c_str());
+}
+
+void deleteNewsAutostart() {
+    utility::UniqueKey run;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, KEY_SET_VALUE,
+                        run.receive()) == ERROR_SUCCESS) {
+        ::RegDeleteValueW(run.get(), L"PelNews");
+    }
+}
+
+}  // namespace
+
+std::wstring DownloaderModel::installerParameters() const {
+    std::wstring parameters = L"-silence -downloader -openid=" + openId_;
+    if (!language_.empty()) parameters += L" -language=" + language_;
+    parameters += L" -path=\"" + installPath_ + L"\"";
+    if (!googleId_.empty()) parameters += L" -googleid=" + googleId_;
+    return parameters;
+}
+
+void DownloaderModel::_threadInsPlayer() {
+    const std::wstring parameters = installerParameters();
+    PEL_LOG(L"install player param: %s", parameters.c_str());
+    const std::wstring installer = ConfigImp::instance().installerExePath(installPath_);
+    killPlayerProcesses();
+    if (!fileExists(installer)) sendEvent(L"download_installPlayerNotExit", openId_ + L"_1");
+    const bool created = runInstallerAndWait(installer, parameters);
+
+    const std::wstring dataFolder = installPath_ + L"data\\";
+    utility::ufile::makeDir(dataFolder);
+    _downloadChannelFiles(dataFolder);
+    _writeDataIni(dataFolder);
+
+    const InstallerSettings settings = installerSettings();
+    const std::wstring icon = dataFolder + settings.shortcutName + L".ico";
+    if (!settings.shortcutName.empty() && fileExists(icon)) {
+        helper::createShortcut(settings.shortcutName, icon, installPath_, installPath_ + L"\\qorplayer.exe",
+                               L"package=" + settings.runApp);
+    }
+    _postToUi([this, created] {
+        if (installFinishedCallback) installFinishedCallback(created);
+    });
+}
+
+void DownloaderModel::_downloadChannelFiles(const std::wstring& dataFolder) {
+    const InstallerSettings settings = installerSettings();
+    if (!settings.launchImageH.empty()) {
+        downloadChannelFile(settings.launchImageH, dataFolder + L"launch_1920.jpg");
+        downloadChannelFile(settings.launchImageV, dataFolder + L"launch_1080.jpg");
+    }
+    if (!settings.shortcutUrl.empty()) {
+        downloadChannelFile(settings.shortcutUrl, dataFolder + settings.shortcutName + L".ico");
+    }
+}
+
+void DownloaderModel::_writeDataIni(const std::wstring& dataFolder) {
+    const InstallerSettings settings = installerSettings();
+    const std::wstring ini = dataFolder + L"data.ini";
+    if (!settings.adShow) writeWide(ini, L"adshow", L"0");
+    if (settings.cleanMode) writeWide(ini, L"cleanmodel", L"1");
+    if (!settings.adShow || settings.cleanMode) deleteNewsAutostart();
+    if (settings.useRoot == 0) writeWide(ini, L"useroot", L"0");
+    if (!settings.runAppStore) writeWide(ini, L"runappstore", L"0");
+    if (!settings.windowTitle.empty()) writeUtf8(ini, "title", settings.windowTitle);
+    if (!settings.heapSize.empty()) writeUtf8(ini, "heapsize", settings.heapSize);
+    if (!settings.qqLink.empty()) writeWide(ini, L"qqlink", settings.qqLink);
+    if (!settings.runApp.empty()) writeWide(ini, L"runapp", settings.runApp);
+}
+
+bool DownloaderModel::runInstallerAndWait(const std::wstring& installerPath, const std::wstring& parameters) {
+    std::wstring commandLine = L"\"" + installerPath + L"\"";
+    if (!parameters.empty()) commandLine += L" " + parameters;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOW;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr,
+                          &startup, &info)) {
+        const DWORD error = ::GetLastError();
+        sendEvent(L"download_installComplete", openId_ + L"_errCreateProcess_" + std::to_wstring(error));
+        return false;
+    }
+    ::CloseHandle(info.hThread);
+    utility::UniqueHandle process(info.hProcess);
+    switch (::WaitForSingleObject(process.get(), kInstallerWaitMs)) {
+    case WAIT_OBJECT_0: sendEvent(L"download_installComplete", openId_); break;
+    case WAIT_TIMEOUT: sendEvent(L"download_installComplete", openId_ + L"_errWaitTimeout"); break;
+    case WAIT_FAILED: sendEvent(L"download_installComplete", openId_ + L"_errWaitFailed"); break;
+    default: sendEvent(L"download_installComplete", openId_ + L"_errUnknown"); break;
+    }
+    return true;
+}
+
+void DownloaderModel::killPlayerProcesses() {
+    for (const wchar_t* name : kPlayerProcesses) utility::process::killByImageName(name);
+}
+
+void DownloaderModel::runPlayer(const std::wstring& parameters) {
+    const std::wstring player = installPath_ + L"\\qorplayer.exe";
+    const auto version = utility::usystem::windowsVersion();
+    if (version.major < 6 || (version.major == 6 && version.minor < 2)) {
+        utility::process::shell(player, parameters);
+        return;
+    }
+    PEL_LOG(L"runPlayer no amdin");
+    if (utility::process::createUnelevated(player, &parameters) == -1) {
+        PEL_LOG(L"runPlayer no amdin error %d", ::GetLastError());
+        utility::process::shell(player, parameters);
+    }
+}
+
+void DownloaderModel::launchPlayer() {
+    runPlayer(package_.empty() ? std::wstring() : L"downloadpackage=" + package_ + L"|package=" + package_);
+}
