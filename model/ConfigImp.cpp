@@ -20,7 +20,8 @@ bool listed(const wchar_t* const (&markets)[N], const std::wstring& language) {
     return std::find(std::begin(markets), std::end(markets), language) != std::end(markets);
 }
 
-std::wstring mainlandHomePage() { return std::wstring(model::kMainlandBase) + L"/"; }
+// Its own path, so that the page stays distinct where one server stands in for both markets.
+std::wstring mainlandHomePage() { return std::wstring(model::kMainlandBase) + L"/cn/"; }
 
 const std::map<std::wstring, const wchar_t*>& trackingIds() {
     static const std::map<std::wstring, const wchar_t*> ids = {

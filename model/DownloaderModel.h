@@ -18,7 +18,7 @@
 #include "net/HttpClientWrapper.h"
 #include "utility/TaskThread.h"
 
-class DownloaderModel : public utility::CHttpClientWrapper::IHttpDownloadSink {
+class DownloaderModel final : public utility::CHttpClientWrapper::IHttpDownloadSink {
 public:
     // The process-wide model, created on first use.
     static DownloaderModel* instance();
@@ -94,6 +94,7 @@ private:
     bool _downloadByENUrl(const std::wstring& target);
     void _onUrlWaitTick();
     void _stopUrlWorker();
+    void _installPlayer();
     void _writeDataIni(const std::wstring& dataFolder);
     void _downloadChannelFiles(const std::wstring& dataFolder);
     void _postToUi(std::function<void()> task);

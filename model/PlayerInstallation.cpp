@@ -3,6 +3,7 @@
 
 #include "model/DownloaderModel.h"
 
+#include <objbase.h>
 #include <shlwapi.h>
 
 #include "common/LogPrint.h"
@@ -63,6 +64,13 @@ std::wstring DownloaderModel::installerParameters() const {
 }
 
 void DownloaderModel::_threadInsPlayer() {
+    // A pool thread: the shortcut below needs COM on this thread.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    _installPlayer();
+    if (SUCCEEDED(com)) ::CoUninitialize();
+}
+
+void DownloaderModel::_installPlayer() {
     const std::wstring parameters = installerParameters();
     PEL_LOG(L"install player param: %s", parameters.c_str());
     const std::wstring installer = ConfigImp::instance().installerExePath(installPath_);

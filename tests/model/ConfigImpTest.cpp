@@ -103,7 +103,7 @@ TEST(ConfigImpEditions, AreExclusiveAndLogged) {
 TEST(ConfigImpMainland, UsesTheMainlandServerForEveryAddress) {
     ConfigImp config;
     config.setLanguage(L"cn");
-    const std::wstring home = std::wstring(model::kMainlandBase) + L"/";
+    const std::wstring home = std::wstring(model::kMainlandBase) + L"/cn/";
     EXPECT_EQ(config.cdnBase(), std::wstring(model::kMainlandBase) + L"/ld/vantor");
     EXPECT_EQ(config.websiteUrl(), home);
     EXPECT_EQ(config.socialUrl(), home);

@@ -7,7 +7,8 @@ Run by market_server.py; on its own:
     market_http.py --ready FILE --requests-log FILE --hits-log FILE --installer FILE
                    [--openid-config FILE] [--version-service ok|down|broken|no-edition]
                    [--fail-package none|A|AB|ABC] [--slow-kbps N] [--lifetime SECONDS]
-It writes {"port": P} to the ready file once it accepts connections.
+It writes {"port": P} to the ready file once it accepts connections. GET /control/switches?version-service=
+...&fail-package=...&slow-kbps=N changes the switches while it runs.
 
 Request log: one line per request, `METHOD TARGET range=VALUE client=socket|other` (`range=-` without a
 Range header; blanks in the target as %20). `client=socket` marks the downloader's raw-socket back-end,
@@ -22,6 +23,7 @@ import socketserver
 import sys
 import threading
 import time
+import urllib.parse
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "testserver"))
@@ -63,6 +65,8 @@ class MarketHandler(scripted_http.Handler):
     def dispatch(self, req):
         market = self.server.market
         path = req.path
+        if path == "/control/switches":
+            return self.set_switches(req)
         if path.endswith("/collect"):
             self.server.shared.log_hit(req.raw)
             return self.send_simple(200, "ok")
@@ -77,6 +81,18 @@ class MarketHandler(scripted_http.Handler):
         if path in market.files:
             return self.send_file(market.files[path], throttle=content.is_package(path))
         return self.send_simple(404, "unknown")
+
+    def set_switches(self, req):
+        """Changes the switches at run time, so one server serves a whole test program's cases."""
+        market = self.server.market
+        query = urllib.parse.parse_qs(urllib.parse.urlsplit(req.target).query)
+        try:
+            market.version_service = _choice(query, "version-service", VERSION_MODES, market.version_service)
+            market.fail_package = _choice(query, "fail-package", PACKAGE_MODES, market.fail_package)
+            market.slow_kbps = int(query.get("slow-kbps", [market.slow_kbps])[0])
+        except ValueError as e:
+            return self.send_simple(400, str(e))
+        return self.send_simple(200, "switched")
 
     def base(self):
         return "http://%s:%d" % (scripted_http.HOST, self.port)
@@ -124,6 +140,17 @@ class MarketHandler(scripted_http.Handler):
             time.sleep(THROTTLE_STEP)
 
 
+VERSION_MODES = ("ok", "down", "broken", "no-edition")
+PACKAGE_MODES = ("none", "A", "AB", "ABC")
+
+
+def _choice(query, name, allowed, current):
+    value = query.get(name, [current])[0]
+    if value not in allowed:
+        raise ValueError("%s must be one of %s" % (name, ", ".join(allowed)))
+    return value
+
+
 class Market:
     """The served content and the switches, fixed at start."""
 
@@ -148,19 +175,19 @@ class Market:
 
 
 class MarketServer(scripted_http.Server):
-    def __init__(self, shared, market):
+    def __init__(self, shared, market, port=0):
         self.market = market
         self.shared = shared
         self.tls = None
         # The base class's constructor would bind its own handler; bind ours.
-        socketserver.ThreadingTCPServer.__init__(self, (scripted_http.HOST, 0), MarketHandler)
+        socketserver.ThreadingTCPServer.__init__(self, (scripted_http.HOST, port), MarketHandler)
 
 
 def add_switches(ap):
     """The options that shape what the server answers; market_server.py passes them through."""
     ap.add_argument("--openid-config", help="JSON object: open id -> configuration; {base} = own address")
-    ap.add_argument("--version-service", choices=["ok", "down", "broken", "no-edition"], default="ok")
-    ap.add_argument("--fail-package", choices=["none", "A", "AB", "ABC"], default="none")
+    ap.add_argument("--version-service", choices=VERSION_MODES, default="ok")
+    ap.add_argument("--fail-package", choices=PACKAGE_MODES, default="none")
     ap.add_argument("--slow-kbps", type=int, default=0, help="package bodies at N KiB/s (0: full speed)")
 
 
@@ -171,12 +198,13 @@ def main():
     ap.add_argument("--hits-log", required=True)
     ap.add_argument("--installer", required=True)
     add_switches(ap)
+    ap.add_argument("--port", type=int, default=0, help="0: any free port")
     ap.add_argument("--lifetime", type=float, default=4 * 3600,
                     help="exit after this many seconds, so a forgotten server does not linger")
     args = ap.parse_args()
 
     server = MarketServer(MarketLog(os.path.abspath(args.requests_log), os.path.abspath(args.hits_log)),
-                          Market(args))
+                          Market(args), args.port)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     tmp = args.ready + ".tmp"
     with open(tmp, "w") as f:

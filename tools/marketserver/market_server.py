@@ -4,7 +4,7 @@ servers and analytics collector in the tests and the demo (plain HTTP on 127.0.0
 
     market_server.py start --dir DIR --installer FILE [--openid-config FILE]
                      [--version-service ok|down|broken|no-edition] [--fail-package none|A|AB|ABC]
-                     [--slow-kbps N]
+                     [--slow-kbps N] [--port P]
     market_server.py stop --dir DIR
 
 start runs market_http.py detached and returns once it accepts connections; it writes DIR/market.json:
@@ -62,7 +62,7 @@ def start(directory, args):
             "--hits-log", os.path.join(directory, "hits.log"),
             "--installer", installer,
             "--version-service", args.version_service, "--fail-package", args.fail_package,
-            "--slow-kbps", str(args.slow_kbps)]
+            "--slow-kbps", str(args.slow_kbps), "--port", str(args.port)]
     if args.openid_config:
         argv += ["--openid-config", os.path.abspath(args.openid_config)]
     proc = procutil.spawn(argv, os.path.join(directory, "market.out.log"))
@@ -90,6 +90,7 @@ def main():
     ap.add_argument("command", choices=["start", "stop"])
     ap.add_argument("--dir", required=True, help="folder for the server's files (created if needed)")
     ap.add_argument("--installer", help="the installer package to serve (start only)")
+    ap.add_argument("--port", type=int, default=0, help="a fixed port, as a test build's addresses name it")
     market_http.add_switches(ap)
     args = ap.parse_args()
     directory = os.path.realpath(args.dir)

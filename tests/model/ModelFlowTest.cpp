@@ -1,0 +1,268 @@
+// The model's whole job, headless, against the local market server and the fake emulator: address
+// lookup, the open-id configuration, the download and each of its fallbacks, the silent installation,
+// the channel's settings and files, the emulator's start, and the events the collector received.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <rapidjson/document.h>
+
+#include <cstdlib>
+
+#include "model/ConfigImp.h"
+#include "model/DownloaderModel.h"
+#include "model/ServiceAddresses.h"
+#include "tests/support/MessagePump.h"
+#include "tests/support/ProcessLog.h"
+#include "tests/support/ScratchDir.h"
+#include "tests/support/TestFiles.h"
+#include "utility/AsyncRun.h"
+#include "utility/ScopedHandle.h"
+#include "utility/UiDispatcher.h"
+#include "utility/UString.h"
+
+using namespace testsupport;
+
+namespace {
+
+// Linux paths reach the Windows side through Z:.
+std::wstring fromLinux(const std::string& path) {
+    std::wstring windows = L"Z:" + utility::ustring::utf8ToWide(path);
+    for (wchar_t& c : windows) {
+        if (c == L'/') c = L'\\';
+    }
+    return windows;
+}
+
+struct Market {
+    bool running = false;
+    std::wstring hitsLog;
+    std::wstring requestsLog;
+    long long installerSize = 0;
+    std::wstring records;  // where the fake emulator's programs write what they received
+};
+
+const Market& market() {
+    static const Market info = [] {
+        Market m;
+        const char* json = std::getenv("PELORA_TEST_MARKET");
+        const char* records = std::getenv("PELORA_FAKE_RECORD_DIR");
+        if (json == nullptr || records == nullptr) return m;
+        const std::string text = readFile(fromLinux(json));
+        rapidjson::Document document;
+        document.Parse(text.c_str(), text.size());
+        if (document.HasParseError() || !document.IsObject()) return m;
+        m.running = true;
+        m.hitsLog = fromLinux(document["hits_log"].GetString());
+        m.requestsLog = fromLinux(document["requests_log"].GetString());
+        m.installerSize = document["installer"]["size"].GetInt64();
+        m.records = fromLinux(records) + L"\\";
+        return m;
+    }();
+    return info;
+}
+
+bool setSwitches(const std::wstring& query) {
+    utility::CHttpClientWrapper client;
+    std::string answer;
+    return client.download2mem(answer, std::wstring(model::kIntlBase) + L"/control/switches?" + query);
+}
+
+bool hitArrives(const std::string& text) {
+    return waitUntil([&] { return readFile(market().hitsLog).find(text) != std::string::npos; },
+                     std::chrono::seconds(10));
+}
+
+std::string profileValue(const std::wstring& ini, const wchar_t* key) {
+    wchar_t value[256] = {};
+    ::GetPrivateProfileStringW(L"setting", key, L"<absent>", value, 256, ini.c_str());
+    return utility::ustring::wideToUtf8(value);
+}
+
+std::wstring desktopFolder() {
+    wchar_t path[MAX_PATH] = {};
+    ::SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+void resetMarket() {
+    ConfigImp& config = ConfigImp::instance();
+    config.setLanguage(L"en");
+    config.setAdId(L"Pelora Installer");
+    config.setPlayer4();
+}
+
+// What the model reported to its (absent) window.
+struct Outcome {
+    int succeeded = 0;
+    int failed = 0;
+    int installed = -1;
+    std::vector<int> percents;
+};
+
+class ModelFlow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!market().running) GTEST_SKIP() << "the local market server is not running for this build";
+        processLogPath();
+        utility::UiDispatcher::create();
+        resetMarket();
+        ASSERT_TRUE(setSwitches(L"version-service=ok&fail-package=none&slow-kbps=0"));
+        model.progressCallback = [this](int percent, int, int) { outcome.percents.push_back(percent); };
+        model.downloadSucceededCallback = [this] { ++outcome.succeeded; };
+        model.downloadFailedCallback = [this] { ++outcome.failed; };
+        model.installFinishedCallback = [this](bool created) { outcome.installed = created ? 1 : 0; };
+    }
+
+    void TearDown() override {
+        resetMarket();
+        setSwitches(L"version-service=ok&fail-package=none&slow-kbps=0");
+    }
+
+    // init, then wait until the address lookup is done; the player goes into the scratch folder.
+    void start(const std::wstring& stem) {
+        model.initFromName(stem, nullptr);
+        ASSERT_TRUE(pumpMessagesUntil([&] { return !model.getPlayerUrl().empty(); }, std::chrono::seconds(20)));
+        model.setInstallPath(installPath);
+    }
+
+    bool download() {
+        model.startDownloadPlayer();
+        return pumpMessagesUntil([&] { return outcome.succeeded + outcome.failed > 0; }, std::chrono::seconds(60)) &&
+               outcome.succeeded == 1;
+    }
+
+    ScratchDir dir;
+    std::wstring installPath = dir / L"Pelora\\Pelora4.0\\";
+    Outcome outcome;
+    DownloaderModel model;
+};
+
+TEST_F(ModelFlow, FromInitToLaunchEndToEnd) {
+    ::DeleteFileW((market().records + L"fakeinstaller-record.txt").c_str());
+    ::DeleteFileW((market().records + L"qorplayer-record.txt").c_str());
+    start(L"pelora4_en_com.example.game_12345_x");
+    ASSERT_TRUE(pumpMessagesUntil([&] { return model.gamePackages().size() == 1; }, std::chrono::seconds(20)));
+    const GamePackage game = model.gamePackages()[0];
+    EXPECT_EQ(game.app_package_name, L"com.example.game");
+    EXPECT_EQ(game.gamename, L"Example Game");
+    EXPECT_EQ(game.resolution, L"1280,720,240");
+
+    ASSERT_TRUE(download());
+    const std::wstring installer = ConfigImp::instance().installerExePath(installPath);
+    EXPECT_EQ(fileSize(installer), market().installerSize);
+    EXPECT_FALSE(fileExists(installer + L".tmp"));
+    ASSERT_FALSE(outcome.percents.empty());
+    EXPECT_EQ(outcome.percents.back(), 100);
+    EXPECT_TRUE(hitArrives("&ea=download_Success&el=12345_"));
+
+    utility::runAsyncThenCollect([this] { model._threadInsPlayer(); });
+    ASSERT_TRUE(pumpMessagesUntil([&] { return outcome.installed >= 0; }, std::chrono::seconds(120)));
+    EXPECT_EQ(outcome.installed, 1);
+
+    // The installer ran silently with the downloader's identity, and installed the emulator.
+    const std::string recorded = readFile(market().records + L"fakeinstaller-record.txt");
+    EXPECT_NE(recorded.find(utility::ustring::wideToUtf8(L"\"" + installer + L"\" -silence -downloader -openid=12345 "
+                                                         L"-language=en -path=\"" + installPath + L"\"")),
+              std::string::npos)
+        << recorded;
+    EXPECT_TRUE(fileExists(installPath + L"qorplayer.exe"));
+    EXPECT_TRUE(hitArrives("&ea=download_installComplete&el=12345&"));
+
+    // The channel's settings, images and shortcut.
+    const std::wstring data = installPath + L"data\\";
+    const std::wstring ini = data + L"data.ini";
+    EXPECT_EQ(profileValue(ini, L"adshow"), "0");
+    EXPECT_EQ(profileValue(ini, L"cleanmodel"), "<absent>");
+    EXPECT_EQ(profileValue(ini, L"useroot"), "<absent>");
+    EXPECT_EQ(profileValue(ini, L"runappstore"), "<absent>");
+    EXPECT_EQ(profileValue(ini, L"title"), "Example Title");
+    EXPECT_EQ(profileValue(ini, L"heapsize"), "512");
+    EXPECT_EQ(profileValue(ini, L"runapp"), "com.example.game");
+    EXPECT_EQ(profileValue(ini, L"qqlink"), utility::ustring::wideToUtf8(std::wstring(model::kIntlBase) + L"/community"));
+    EXPECT_GT(fileSize(data + L"launch_1920.jpg"), 0);
+    EXPECT_GT(fileSize(data + L"launch_1080.jpg"), 0);
+    EXPECT_GT(fileSize(data + L"Example Game.ico"), 0);
+    const std::wstring shortcut = desktopFolder() + L"\\Example Game.lnk";
+    EXPECT_TRUE(fileExists(shortcut));
+    ::DeleteFileW(shortcut.c_str());
+
+    // The emulator starts on the game.
+    model.launchPlayer();
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return readFile(market().records + L"qorplayer-record.txt")
+                       .find("downloadpackage=com.example.game|package=com.example.game") != std::string::npos;
+        },
+        std::chrono::seconds(20)));
+
+    utility::UniqueKey key;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Merrow\\Pelora", 0, KEY_SET_VALUE, key.receive()) ==
+        ERROR_SUCCESS) {
+        ::RegDeleteValueW(key.get(), L"InstallDir");
+    }
+}
+
+struct FallbackCase {
+    const char* name;
+    const wchar_t* switches;
+    bool succeeds;
+    std::vector<std::string> events;  // hit texts after "&ea="; "<id>" stands for the open id
+    std::string requested;            // a request the market server must have seen
+};
+
+class ModelFallback : public ModelFlow, public ::testing::WithParamInterface<FallbackCase> {};
+
+TEST_P(ModelFallback, ReportsEachFallbackWithItsEvents) {
+    static int nextOpenId = 70001;
+    const std::string id = std::to_string(nextOpenId++);
+    ASSERT_TRUE(setSwitches(GetParam().switches));
+    start(L"pelora4_en_" + utility::ustring::utf8ToWide(id) + L"_x");
+    EXPECT_EQ(download(), GetParam().succeeds);
+    for (std::string event : GetParam().events) {
+        event.replace(event.find("<id>"), 4, id);
+        EXPECT_TRUE(hitArrives("&ea=" + event)) << event;
+    }
+    EXPECT_NE(readFile(market().requestsLog).find(GetParam().requested), std::string::npos) << GetParam().requested;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Switches, ModelFallback,
+    ::testing::Values(
+        FallbackCase{"rawSocket", L"fail-package=A", true,
+                     {"download_Success_socket&el=<id>&", "download_Success&el=<id>_"},
+                     "GET /cdn/en/pelora4.exe range=- client=socket"},
+        FallbackCase{"builtInAddress", L"fail-package=AB", true, {"download_Success&el=<id>_"},
+                     "GET /download/package/Pelora4.0.exe"},
+        FallbackCase{"nothingWorks", L"fail-package=ABC", false, {"download_Error&el=<id>_"},
+                     "GET /download/package/Pelora4.0.exe"}),
+    [](const ::testing::TestParamInfo<FallbackCase>& info) { return std::string(info.param.name); });
+
+// The only case that waits for the address timer: its tick count is process-wide and never reset.
+TEST_F(ModelFlow, ABrokenVersionServiceFallsBackToTheBuiltInAddressAfterEightTicks) {
+    ASSERT_TRUE(setSwitches(L"version-service=broken"));
+    model.initFromName(L"pelora4_en_60001_x", nullptr);
+    model.setInstallPath(installPath);
+    EXPECT_TRUE(hitArrives("&ea=getPlayerUrl_error&el=60001&"));
+    const DWORD begin = ::GetTickCount();
+    ASSERT_TRUE(download());
+    EXPECT_GE(::GetTickCount() - begin, 7000u);
+    EXPECT_EQ(model.getPlayerUrl(), ConfigImp::instance().installerUrl());
+    EXPECT_TRUE(hitArrives("&ea=download_defaultUrl&el=60001&"));
+}
+
+TEST_F(ModelFlow, ProgressReachesTheWindowAtMostOnceASecond) {
+    ASSERT_TRUE(setSwitches(L"slow-kbps=256"));
+    start(L"pelora4_en_50001_x");
+    const DWORD begin = ::GetTickCount();
+    ASSERT_TRUE(download());
+    const DWORD seconds = (::GetTickCount() - begin) / 1000;
+    ASSERT_GE(outcome.percents.size(), 2u);
+    // Throttled reports plus the final 100 %.
+    EXPECT_LE(outcome.percents.size(), seconds + 2);
+    EXPECT_TRUE(std::is_sorted(outcome.percents.begin(), outcome.percents.end()));
+}
+
+}  // namespace
