@@ -68,6 +68,8 @@ public:
     // True when the process was created, whatever happened afterwards.
     bool runInstallerAndWait(const std::wstring& installerPath, const std::wstring& parameters);
     void killPlayerProcesses();
+    // How long the installer may run before the model stops waiting (3 minutes; tests shorten it).
+    void setInstallerWaitMs(DWORD milliseconds) { installerWaitMs_ = milliseconds; }
     // The installer's parameters for this downloader's identity.
     std::wstring installerParameters() const;
 
@@ -95,7 +97,6 @@ private:
     void _onUrlWaitTick();
     void _stopUrlWorker();
     void _installPlayer();
-    void _writeDataIni(const std::wstring& dataFolder);
     void _downloadChannelFiles(const std::wstring& dataFolder);
     void _postToUi(std::function<void()> task);
     const void* _uiOwner() const { return &urlWaitTimerId_; }
@@ -120,4 +121,5 @@ private:
     AnalyticsReporter analytics_;
     InstallerSettings settings_;
     HINSTANCE instanceHandle_ = nullptr;
+    DWORD installerWaitMs_ = 180000;
 };

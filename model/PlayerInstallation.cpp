@@ -8,6 +8,7 @@
 
 #include "common/LogPrint.h"
 #include "helper/Shortcut.h"
+#include "model/ChannelSettings.h"
 #include "model/ConfigImp.h"
 #include "utility/ScopedHandle.h"
 #include "utility/UFile.h"
@@ -17,10 +18,8 @@
 
 namespace {
 
-constexpr DWORD kInstallerWaitMs = 180000;
 constexpr int kChannelFileTries = 3;
 constexpr DWORD kChannelFileRetryMs = 200;
-constexpr wchar_t kSection[] = L"setting";
 constexpr const wchar_t* kPlayerProcesses[] = {L"qorplayer.exe", L"qormultiplayer.exe", L"qorupdate.exe",
                                                L"bugreport.exe"};
 
@@ -32,24 +31,6 @@ void downloadChannelFile(const std::wstring& url, const std::wstring& path) {
         utility::CHttpClientWrapper client;
         if (client.download2file(url, path, nullptr)) return;
         ::Sleep(kChannelFileRetryMs);
-    }
-}
-
-void writeWide(const std::wstring& ini, const wchar_t* key, const std::wstring& value) {
-    ::WritePrivateProfileStringW(kSection, key, value.c_str(), ini.c_str());
-}
-
-// The emulator reads these two as UTF-8 bytes through the narrow profile API.
-void writeUtf8(const std::wstring& ini, const char* key, const std::wstring& value) {
-    const std::string utf8 = utility::ustring::ansiToUtf8(utility::ustring::wideToAnsi(value));
-    ::WritePrivateProfileStringA("setting", key, utf8.c_str(), utility::ustring::wideToAnsi(ini).c_str());
-}
-
-void deleteNewsAutostart() {
-    utility::UniqueKey run;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0, KEY_SET_VALUE,
-                        run.receive()) == ERROR_SUCCESS) {
-        ::RegDeleteValueW(run.get(), L"PelNews");
     }
 }
 
@@ -81,7 +62,7 @@ void DownloaderModel::_installPlayer() {
     const std::wstring dataFolder = installPath_ + L"data\\";
     utility::ufile::makeDir(dataFolder);
     _downloadChannelFiles(dataFolder);
-    _writeDataIni(dataFolder);
+    writeChannelSettings(dataFolder, installerSettings());
 
     const InstallerSettings settings = installerSettings();
     const std::wstring icon = dataFolder + settings.shortcutName + L".ico";
@@ -105,20 +86,6 @@ void DownloaderModel::_downloadChannelFiles(const std::wstring& dataFolder) {
     }
 }
 
-void DownloaderModel::_writeDataIni(const std::wstring& dataFolder) {
-    const InstallerSettings settings = installerSettings();
-    const std::wstring ini = dataFolder + L"data.ini";
-    if (!settings.adShow) writeWide(ini, L"adshow", L"0");
-    if (settings.cleanMode) writeWide(ini, L"cleanmodel", L"1");
-    if (!settings.adShow || settings.cleanMode) deleteNewsAutostart();
-    if (settings.useRoot == 0) writeWide(ini, L"useroot", L"0");
-    if (!settings.runAppStore) writeWide(ini, L"runappstore", L"0");
-    if (!settings.windowTitle.empty()) writeUtf8(ini, "title", settings.windowTitle);
-    if (!settings.heapSize.empty()) writeUtf8(ini, "heapsize", settings.heapSize);
-    if (!settings.qqLink.empty()) writeWide(ini, L"qqlink", settings.qqLink);
-    if (!settings.runApp.empty()) writeWide(ini, L"runapp", settings.runApp);
-}
-
 bool DownloaderModel::runInstallerAndWait(const std::wstring& installerPath, const std::wstring& parameters) {
     std::wstring commandLine = L"\"" + installerPath + L"\"";
     if (!parameters.empty()) commandLine += L" " + parameters;
@@ -135,7 +102,7 @@ bool DownloaderModel::runInstallerAndWait(const std::wstring& installerPath, con
     }
     ::CloseHandle(info.hThread);
     utility::UniqueHandle process(info.hProcess);
-    switch (::WaitForSingleObject(process.get(), kInstallerWaitMs)) {
+    switch (::WaitForSingleObject(process.get(), installerWaitMs_)) {
     case WAIT_OBJECT_0: sendEvent(L"download_installComplete", openId_); break;
     case WAIT_TIMEOUT: sendEvent(L"download_installComplete", openId_ + L"_errWaitTimeout"); break;
     case WAIT_FAILED: sendEvent(L"download_installComplete", openId_ + L"_errWaitFailed"); break;

@@ -205,6 +205,29 @@ TEST_F(ModelFlow, FromInitToLaunchEndToEnd) {
     }
 }
 
+TEST_F(ModelFlow, AMissingInstallerIsReportedAndInstallsNothing) {
+    model.initFromName(L"pelora4_en_40001_x", nullptr);
+    model.setInstallPath(installPath);
+    utility::runAsyncThenCollect([this] { model._threadInsPlayer(); });
+    ASSERT_TRUE(pumpMessagesUntil([&] { return outcome.installed >= 0; }, std::chrono::seconds(60)));
+    EXPECT_EQ(outcome.installed, 0);
+    EXPECT_TRUE(hitArrives("&ea=download_installPlayerNotExit&el=40001_1&"));
+    EXPECT_TRUE(hitArrives("&ea=download_installComplete&el=40001_errCreateProcess_2&"));
+}
+
+TEST_F(ModelFlow, AnInstallerThatOutlivesTheWaitIsReportedAndLeftRunning) {
+    start(L"pelora4_en_40002_x");
+    ASSERT_TRUE(download());
+    ::SetEnvironmentVariableW(L"PELORA_FAKE_INSTALLER_SLEEP_MS", L"3000");
+    model.setInstallerWaitMs(300);
+    utility::runAsyncThenCollect([this] { model._threadInsPlayer(); });
+    const bool finished = pumpMessagesUntil([&] { return outcome.installed >= 0; }, std::chrono::seconds(60));
+    ::SetEnvironmentVariableW(L"PELORA_FAKE_INSTALLER_SLEEP_MS", nullptr);
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(outcome.installed, 1) << "a time-out still counts as started";
+    EXPECT_TRUE(hitArrives("&ea=download_installComplete&el=40002_errWaitTimeout&"));
+}
+
 struct FallbackCase {
     const char* name;
     const wchar_t* switches;
