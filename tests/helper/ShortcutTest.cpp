@@ -10,6 +10,7 @@
 #include "helper/Shortcut.h"
 #include "tests/support/ProcessLog.h"
 #include "tests/support/ScratchDir.h"
+#include "tests/support/ShellLink.h"
 #include "tests/support/TestFiles.h"
 #include "utility/ScopedHandle.h"
 #include "utility/UString.h"
@@ -17,43 +18,6 @@
 using namespace testsupport;
 
 namespace {
-
-struct Link {
-    std::wstring target, arguments, icon, folder;
-    int iconIndex = -1;
-};
-
-std::wstring desktopFolder() {
-    wchar_t path[MAX_PATH] = {};
-    EXPECT_EQ(::SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path), S_OK);
-    return path;
-}
-
-Link readLink(const std::wstring& file) {
-    utility::UniqueCom<IShellLinkW> link;
-    utility::UniqueCom<IPersistFile> persist;
-    Link read;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                  reinterpret_cast<void**>(link.receive()))) ||
-        FAILED(link.get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(persist.receive()))) ||
-        FAILED(persist.get()->Load(file.c_str(), STGM_READ))) {
-        ADD_FAILURE() << "cannot load " << utility::ustring::wideToUtf8(file);
-        return read;
-    }
-    wchar_t text[INFOTIPSIZE] = {};
-    link.get()->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
-    read.target = text;
-    text[0] = L'\0';
-    link.get()->GetArguments(text, INFOTIPSIZE);
-    read.arguments = text;
-    text[0] = L'\0';
-    link.get()->GetIconLocation(text, MAX_PATH, &read.iconIndex);
-    read.icon = text;
-    text[0] = L'\0';
-    link.get()->GetWorkingDirectory(text, MAX_PATH);
-    read.folder = text;
-    return read;
-}
 
 std::wstring thisProgram() {
     wchar_t path[MAX_PATH] = {};

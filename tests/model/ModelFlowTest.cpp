@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <rapidjson/document.h>
 
@@ -17,6 +16,7 @@
 #include "tests/support/MessagePump.h"
 #include "tests/support/ProcessLog.h"
 #include "tests/support/ScratchDir.h"
+#include "tests/support/ShellLink.h"
 #include "tests/support/TestFiles.h"
 #include "utility/AsyncRun.h"
 #include "utility/ScopedHandle.h"
@@ -79,12 +79,6 @@ std::string profileValue(const std::wstring& ini, const wchar_t* key) {
     wchar_t value[256] = {};
     ::GetPrivateProfileStringW(L"setting", key, L"<absent>", value, 256, ini.c_str());
     return utility::ustring::wideToUtf8(value);
-}
-
-std::wstring desktopFolder() {
-    wchar_t path[MAX_PATH] = {};
-    ::SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, path);
-    return path;
 }
 
 void resetMarket() {
@@ -186,7 +180,11 @@ TEST_F(ModelFlow, FromInitToLaunchEndToEnd) {
     EXPECT_GT(fileSize(data + L"launch_1080.jpg"), 0);
     EXPECT_GT(fileSize(data + L"Example Game.ico"), 0);
     const std::wstring shortcut = desktopFolder() + L"\\Example Game.lnk";
-    EXPECT_TRUE(fileExists(shortcut));
+    const Link link = readLink(shortcut);
+    EXPECT_EQ(link.target, installPath + L"qorplayer.exe");  // the shell folds the doubled backslash
+    EXPECT_EQ(link.arguments, L"package=com.example.game");
+    EXPECT_EQ(link.icon, data + L"Example Game.ico");
+    EXPECT_EQ(link.folder, installPath);
     ::DeleteFileW(shortcut.c_str());
 
     // The emulator starts on the game.
