@@ -17,7 +17,6 @@ stop ends the process that start recorded in DIR/market.pid, and only if its com
 
 import argparse
 import hashlib
-import json
 import os
 import sys
 
@@ -79,10 +78,7 @@ def start(directory, args):
                          "slow_kbps": args.slow_kbps},
             "installer": dict(_digest(installer_bytes), md5=hashlib.md5(installer_bytes).hexdigest()),
             "files": {path: _digest(data) for path, data in content.static_files().items()}}
-    tmp = os.path.join(directory, "market.json.tmp")
-    with open(tmp, "w") as f:
-        json.dump(info, f, indent=2)
-    os.replace(tmp, os.path.join(directory, "market.json"))
+    procutil.write_json(os.path.join(directory, "market.json"), info)
 
 
 def main():

@@ -16,6 +16,14 @@ def spawn(argv, log_path):
                                 start_new_session=True, close_fds=True)
 
 
+def write_json(path, value):
+    """Written whole or not at all: a reader never sees half a file."""
+    tmp = path + ".tmp"
+    with open(tmp, "w") as f:
+        json.dump(value, f, indent=2)
+    os.replace(tmp, path)
+
+
 def wait_ready_file(path, proc, timeout=10.0):
     """The JSON a server writes once it listens; RuntimeError if it dies or takes too long."""
     deadline = time.monotonic() + timeout

@@ -41,10 +41,7 @@ def _recorded_pids(directory):
 
 def _record_pid(directory, pids, pid):
     pids.append(pid)
-    tmp = os.path.join(directory, "pids.json.tmp")
-    with open(tmp, "w") as f:
-        json.dump(pids, f)
-    os.replace(tmp, os.path.join(directory, "pids.json"))
+    procutil.write_json(os.path.join(directory, "pids.json"), pids)
 
 
 def stop(directory):
@@ -101,10 +98,7 @@ def start(directory, big512):
     info = {"http": ports["http"], "http2": ports["http2"], "https": ports["https"],
             "cutproxy": ports["cutproxy"], "nginx": nginx_port,
             "requests_log": log, "cert": cert, "files": files, "pids": pids}
-    tmp = os.path.join(directory, "servers.json.tmp")
-    with open(tmp, "w") as f:
-        json.dump(info, f, indent=2)
-    os.replace(tmp, os.path.join(directory, "servers.json"))
+    procutil.write_json(os.path.join(directory, "servers.json"), info)
 
 
 def main():
