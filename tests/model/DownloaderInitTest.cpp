@@ -7,6 +7,7 @@
 
 #include "model/ConfigImp.h"
 #include "model/DownloaderModel.h"
+#include "tests/model/MarketReset.h"
 #include "tests/support/ProcessLog.h"
 #include "utility/ScopedHandle.h"
 
@@ -33,14 +34,6 @@ Edition editionOf(const ConfigImp& config) {
     if (config.isPlayer64()) return Edition::P64;
     if (config.isPlayer9()) return Edition::P9;
     return Edition::P3;
-}
-
-// The market settings are process-wide: every case starts from the defaults.
-void resetMarket() {
-    ConfigImp& config = ConfigImp::instance();
-    config.setLanguage(L"en");
-    config.setAdId(L"Pelora Installer");
-    config.setPlayer4();
 }
 
 class ModelInit : public ::testing::TestWithParam<InitCase> {

@@ -13,6 +13,7 @@
 #include "model/ConfigImp.h"
 #include "model/DownloaderModel.h"
 #include "model/ServiceAddresses.h"
+#include "tests/model/MarketReset.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/ProcessLog.h"
 #include "tests/support/ScratchDir.h"
@@ -26,15 +27,6 @@
 using namespace testsupport;
 
 namespace {
-
-// Linux paths reach the Windows side through Z:.
-std::wstring fromLinux(const std::string& path) {
-    std::wstring windows = L"Z:" + utility::ustring::utf8ToWide(path);
-    for (wchar_t& c : windows) {
-        if (c == L'/') c = L'\\';
-    }
-    return windows;
-}
 
 struct Market {
     bool running = false;
@@ -50,15 +42,15 @@ const Market& market() {
         const char* json = std::getenv("PELORA_TEST_MARKET");
         const char* records = std::getenv("PELORA_FAKE_RECORD_DIR");
         if (json == nullptr || records == nullptr) return m;
-        const std::string text = readFile(fromLinux(json));
+        const std::string text = readFile(fromLinuxPath(json));
         rapidjson::Document document;
         document.Parse(text.c_str(), text.size());
         if (document.HasParseError() || !document.IsObject()) return m;
         m.running = true;
-        m.hitsLog = fromLinux(document["hits_log"].GetString());
-        m.requestsLog = fromLinux(document["requests_log"].GetString());
+        m.hitsLog = fromLinuxPath(document["hits_log"].GetString());
+        m.requestsLog = fromLinuxPath(document["requests_log"].GetString());
         m.installerSize = document["installer"]["size"].GetInt64();
-        m.records = fromLinux(records) + L"\\";
+        m.records = fromLinuxPath(records) + L"\\";
         return m;
     }();
     return info;
@@ -79,13 +71,6 @@ std::string profileValue(const std::wstring& ini, const wchar_t* key) {
     wchar_t value[256] = {};
     ::GetPrivateProfileStringW(L"setting", key, L"<absent>", value, 256, ini.c_str());
     return utility::ustring::wideToUtf8(value);
-}
-
-void resetMarket() {
-    ConfigImp& config = ConfigImp::instance();
-    config.setLanguage(L"en");
-    config.setAdId(L"Pelora Installer");
-    config.setPlayer4();
 }
 
 // What the model reported to its (absent) window.

@@ -30,6 +30,14 @@ long long fileSize(const std::wstring& path) {
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+std::wstring fromLinuxPath(const std::string& path) {
+    std::wstring windows = L"Z:" + utility::ustring::utf8ToWide(path);
+    for (wchar_t& c : windows) {
+        if (c == L'/') c = L'\\';
+    }
+    return windows;
+}
+
 std::wstring toolPath(const std::wstring& exeName) { return utility::ustring::exeDir() + exeName; }
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

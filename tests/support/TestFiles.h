@@ -12,6 +12,9 @@ void writeFile(const std::wstring& path, const std::string& bytes);
 bool fileExists(const std::wstring& path);
 long long fileSize(const std::wstring& path);
 
+// A Linux path as a Windows program under Wine reaches it: through the Z: drive, with backslashes.
+std::wstring fromLinuxPath(const std::string& path);
+
 // A program of ours built beside the test programs (tools/).
 std::wstring toolPath(const std::wstring& exeName);
 

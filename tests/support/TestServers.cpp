@@ -18,9 +18,6 @@ int portOf(const rapidjson::Document& document, const char* name) {
     return member != document.MemberEnd() && member->value.IsInt() ? member->value.GetInt() : 0;
 }
 
-// Linux paths reach a Windows program through the Z: drive.
-std::wstring fromLinuxPath(const char* path) { return L"Z:" + utility::ustring::utf8ToWide(path); }
-
 TestServers load() {
     TestServers servers;
     const char* infoPath = std::getenv("PELORA_TEST_SERVERS");
