@@ -4,7 +4,6 @@
 #include <cwctype>
 
 #include "common/LogPrint.h"
-#include "common/XmlDocument.h"
 #include "helper/Disk.h"
 #include "model/ConfigImp.h"
 #include "model/DownloaderIdentity.h"
@@ -165,31 +164,9 @@ void DownloaderModel::_postToUi(std::function<void()> task) {
     }
 }
 
-bool DownloaderModel::loadLanguage(const std::wstring& xml) {
-    PEL_LOG(L"load language length %d", static_cast<int>(xml.size()));
-    common::XmlDocument document;
-    if (!document.load(xml)) {
-        PEL_LOG(L"language load from string error. length:%d, error:%d", static_cast<int>(xml.size()),
-                ::GetLastError());
-        return false;
-    }
-    const common::XmlNode* root = document.root();
-    if (root == nullptr) {
-        PEL_LOG(L"load language error. root is null");
-        return false;
-    }
-    for (const auto& child : root->children()) {
-        if (child->name() != L"String") continue;
-        const std::wstring& id = child->attribute(L"id");
-        if (!id.empty() && !child->text().empty()) languageStrings_[id] = child->text();
-    }
-    return true;
-}
+bool DownloaderModel::loadLanguage(const std::wstring& xml) { return languageStrings_.load(xml); }
 
-std::wstring DownloaderModel::getString(const std::wstring& id) const {
-    const auto found = languageStrings_.find(id);
-    return found == languageStrings_.end() ? id : found->second;
-}
+std::wstring DownloaderModel::getString(const std::wstring& id) const { return languageStrings_.get(id); }
 
 void DownloaderModel::stop() {
     if (urlWaitTimerId_ != 0) {

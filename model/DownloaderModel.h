@@ -14,6 +14,7 @@
 
 #include "model/GamePackage.h"
 #include "model/InstallerSettings.h"
+#include "model/LanguageStrings.h"
 #include "net/AnalyticsReporter.h"
 #include "net/HttpClientWrapper.h"
 #include "utility/TaskThread.h"
@@ -116,7 +117,7 @@ private:
     UINT_PTR urlWaitTimerId_ = 0;
     DWORD lastProgressTick_ = 0;
     int percent_ = 0;
-    std::map<std::wstring, std::wstring> languageStrings_;
+    model::LanguageStrings languageStrings_;
     std::vector<GamePackage> gamePackages_;
     AnalyticsReporter analytics_;
     InstallerSettings settings_;

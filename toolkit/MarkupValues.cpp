@@ -71,9 +71,6 @@ std::optional<bool> parseBool(const std::wstring& text) {
     return std::nullopt;
 }
 
-}  // namespace toolkit
-
-namespace toolkit {
 namespace {
 
 bool isBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
@@ -171,6 +168,28 @@ std::vector<TextRun> splitTextRuns(const std::wstring& text) {
         at = tagged ? tagged->end : open + 1;
     }
     return runs;
+}
+
+
+std::optional<std::vector<std::pair<std::wstring, std::wstring>>> parseAttributeList(const std::wstring& text) {
+    std::vector<std::pair<std::wstring, std::wstring>> pairs;
+    size_t at = 0;
+    const auto skipBlanks = [&] {
+        while (at < text.size() && std::iswspace(text[at])) ++at;
+    };
+    for (skipBlanks(); at < text.size(); skipBlanks()) {
+        const size_t equals = text.find(L'=', at);
+        if (equals == std::wstring::npos || equals == at || equals + 1 >= text.size()) return std::nullopt;
+        const wchar_t quote = text[equals + 1];
+        if (quote != L'"' && quote != L'\'') return std::nullopt;
+        const size_t close = text.find(quote, equals + 2);
+        if (close == std::wstring::npos) return std::nullopt;
+        std::wstring name = text.substr(at, equals - at);
+        if (name.find_first_of(L" \t\r\n") != std::wstring::npos) return std::nullopt;
+        pairs.emplace_back(std::move(name), text.substr(equals + 2, close - equals - 2));
+        at = close + 1;
+    }
+    return pairs;
 }
 
 }  // namespace toolkit

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -61,5 +62,10 @@ struct TextRun {
 // The runs of text in order; adjacent plain pieces are merged. Unknown, malformed or unclosed tags
 // stay as literal text, so a stray "<" never loses characters.
 std::vector<TextRun> splitTextRuns(const std::wstring& text);
+
+
+// A "Default" element's value: name="value" pairs separated by blanks, in order. Nothing when a
+// pair is malformed or a quote is not closed.
+std::optional<std::vector<std::pair<std::wstring, std::wstring>>> parseAttributeList(const std::wstring& text);
 
 }  // namespace toolkit

@@ -92,10 +92,30 @@ struct CoTaskMemTraits {
     static void close(Handle h) { ::CoTaskMemFree(h); }
 };
 
+// Pens, brushes, fonts and bitmaps made by gdi32.
+template <typename Object>
+struct GdiObjectTraits {
+    using Handle = Object;
+    static Handle none() { return nullptr; }
+    static bool isValid(Handle h) { return h != nullptr; }
+    static void close(Handle h) { ::DeleteObject(h); }
+};
+
+// Memory device contexts from CreateCompatibleDC.
+struct MemoryDcTraits {
+    using Handle = HDC;
+    static Handle none() { return nullptr; }
+    static bool isValid(Handle h) { return h != nullptr; }
+    static void close(Handle h) { ::DeleteDC(h); }
+};
+
 using UniqueHandle = ScopedHandle<KernelHandleTraits>;
 using UniqueKey = ScopedHandle<RegistryKeyTraits>;
 using UniqueModule = ScopedHandle<ModuleTraits>;
 using UniqueWindow = ScopedHandle<WindowTraits>;
+template <typename Object>
+using UniqueGdiObject = ScopedHandle<GdiObjectTraits<Object>>;
+using UniqueMemoryDc = ScopedHandle<MemoryDcTraits>;
 template <typename Interface>
 using UniqueCom = ScopedHandle<ComInterfaceTraits<Interface>>;
 template <typename Pointer>

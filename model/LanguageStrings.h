@@ -1,0 +1,23 @@
+#pragma once
+// The downloader's own interface texts, read from its language files ("StringBundle" documents of
+// "String" elements). Files add to the table and never clear it, so a key missing from a later file
+// keeps its earlier text.
+
+#include <map>
+#include <string>
+
+namespace model {
+
+class LanguageStrings {
+public:
+    // Adds every "String" with a non-empty id and text; false, with a log line, when xml is not
+    // well-formed or has no root.
+    bool load(const std::wstring& xml);
+    // The text of id, or id itself when no file had it.
+    std::wstring get(const std::wstring& id) const;
+
+private:
+    std::map<std::wstring, std::wstring> strings_;
+};
+
+}  // namespace model

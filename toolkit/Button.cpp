@@ -1,0 +1,116 @@
+#include "toolkit/Button.h"
+
+#include "toolkit/MarkupValues.h"
+#include "toolkit/PaintManager.h"
+
+namespace toolkit {
+
+void* CSkinButton::getInterface(const std::wstring& name) {
+    return name == L"Button" ? this : CSkinLabel::getInterface(name);
+}
+
+void CSkinButton::setAttribute(const std::wstring& name, const std::wstring& value) {
+    if (name == L"normalimage") {
+        setNormalImage(value);
+    } else if (name == L"hotimage") {
+        setHotImage(value);
+    } else if (name == L"pushedimage") {
+        setPushedImage(value);
+    } else if (name == L"focusedimage") {
+        setFocusedImage(value);
+    } else if (name == L"disabledimage") {
+        setDisabledImage(value);
+    } else if (name == L"hotbkcolor") {
+        setHotBkColor(parseColour(value).value_or(0));
+    } else if (name == L"pushbkcolor") {
+        setPushedBkColor(parseColour(value).value_or(0));
+    } else if (name == L"hottextcolor") {
+        setHotTextColor(parseColour(value).value_or(0));
+    } else if (name == L"pushedtextcolor") {
+        setPushedTextColor(parseColour(value).value_or(0));
+    } else if (name == L"focusbordercolor") {
+        focusBorderColor_ = parseColour(value).value_or(0);
+    } else if (name == L"showcursor") {
+        handCursor_ = parseBool(value).value_or(false);
+    } else {
+        return CSkinLabel::setAttribute(name, value);
+    }
+    invalidate();
+}
+
+void CSkinButton::setNormalImage(const std::wstring& image) { normalImage_ = image, invalidate(); }
+void CSkinButton::setHotImage(const std::wstring& image) { hotImage_ = image, invalidate(); }
+void CSkinButton::setPushedImage(const std::wstring& image) { pushedImage_ = image, invalidate(); }
+void CSkinButton::setFocusedImage(const std::wstring& image) { focusedImage_ = image, invalidate(); }
+void CSkinButton::setDisabledImage(const std::wstring& image) { disabledImage_ = image, invalidate(); }
+void CSkinButton::setHotBkColor(uint32_t argb) { hotBkColor_ = argb, invalidate(); }
+void CSkinButton::setPushedBkColor(uint32_t argb) { pushedBkColor_ = argb, invalidate(); }
+void CSkinButton::setHotTextColor(uint32_t argb) { hotTextColor_ = argb, invalidate(); }
+void CSkinButton::setPushedTextColor(uint32_t argb) { pushedTextColor_ = argb, invalidate(); }
+
+bool CSkinButton::isHot() const { return manager() && manager()->hot() == this; }
+
+// Pushed while the button is held and the mouse is still over it.
+bool CSkinButton::isPushed() const { return manager() && manager()->pushed() == this && isHot(); }
+
+void CSkinButton::handleEvent(ControlEvent& event) {
+    if (!isEnabled()) return CSkinLabel::handleEvent(event);
+    switch (event.type) {
+    case EventType::ButtonUp:
+        if (::PtInRect(&rect(), event.point)) activate();
+        break;
+    case EventType::KeyDown:
+        if (event.wParam == VK_SPACE || event.wParam == VK_RETURN) activate();
+        break;
+    case EventType::MouseEnter:
+    case EventType::MouseLeave:
+    case EventType::ButtonDown:
+    case EventType::SetFocus:
+    case EventType::KillFocus:
+        invalidate();
+        break;
+    default:
+        CSkinLabel::handleEvent(event);
+    }
+}
+
+const wchar_t* CSkinButton::cursor() const { return handCursor_ && isEnabled() ? IDC_HAND : nullptr; }
+
+void CSkinButton::activate() { notify(L"click"); }
+
+void CSkinButton::paintBackground(Painter& painter) {
+    uint32_t colour = bkColor();
+    if (isEnabled() && isPushed() && pushedBkColor_) {
+        colour = pushedBkColor_;
+    } else if (isEnabled() && isHot() && hotBkColor_) {
+        colour = hotBkColor_;
+    }
+    painter.fillRect(rect(), colour, borderRound_);
+    painter.drawImage(rect(), bkImage());
+}
+
+const std::wstring& CSkinButton::currentImage() const {
+    if (!isEnabled() && !disabledImage_.empty()) return disabledImage_;
+    if (isEnabled() && isPushed() && !pushedImage_.empty()) return pushedImage_;
+    if (isEnabled() && isHot() && !hotImage_.empty()) return hotImage_;
+    if (isFocused() && !focusedImage_.empty()) return focusedImage_;
+    return normalImage_;
+}
+
+void CSkinButton::paintStatusImage(Painter& painter) { painter.drawImage(rect(), currentImage()); }
+
+void CSkinButton::paintBorder(Painter& painter) {
+    CSkinLabel::paintBorder(painter);
+    if (isFocused() && manager()->focusVisible()) {
+        painter.drawBorder(rect(), focusBorderColor_, 2, borderRound_ > 0 ? borderRound_ : 3);
+    }
+}
+
+uint32_t CSkinButton::currentTextColor() const {
+    if (!isEnabled()) return CSkinLabel::currentTextColor();
+    if (isPushed() && pushedTextColor_) return pushedTextColor_;
+    if (isHot() && hotTextColor_) return hotTextColor_;
+    return style_.colour;
+}
+
+}  // namespace toolkit

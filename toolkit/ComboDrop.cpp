@@ -1,0 +1,196 @@
+#include "toolkit/ComboDrop.h"
+
+#include <algorithm>
+
+#include "toolkit/Combo.h"
+#include "toolkit/Painter.h"
+
+namespace toolkit {
+
+namespace {
+
+// The entries as one scrolling column; the hot entry follows the mouse and the arrow keys.
+class ComboListView : public CSkinControl {
+public:
+    ComboListView(CSkinCombo& combo, ComboDropWindow& drop) : combo_(combo), drop_(drop) {
+        hot_ = std::max(combo.currentSelection(), 0);
+    }
+
+    bool isFocusable() const override { return true; }
+
+    void paint(Painter& painter) override {
+        const ComboItemStyle& style = combo_.itemStyle();
+        painter.fillRect(rect(), combo_.dropBoxBkColor());
+        Painter::ClipScope clip(painter, rect());
+        for (int i = 0; i < combo_.itemCount(); ++i) {
+            const RECT row = rowRect(i);
+            if (row.bottom <= rect().top || row.top >= rect().bottom) continue;
+            const bool selected = i == combo_.currentSelection();
+            const bool hot = i == hot_;
+            painter.fillRect(row, hot ? style.hotBkColor : selected ? style.selectedBkColor : style.bkColor);
+            TextStyle text;
+            text.fontId = style.fontId;
+            text.colour = hot ? style.hotTextColor : selected ? style.selectedTextColor : style.textColor;
+            text.ellipsis = true;
+            const RECT textArea{row.left + style.textPadding.left, row.top + style.textPadding.top,
+                                row.right - style.textPadding.right, row.bottom - style.textPadding.bottom};
+            painter.drawText(textArea, combo_.itemAt(i)->text(), text);
+        }
+        painter.drawBorder(rect(), combo_.dropBoxBorderColor(), 1);
+    }
+
+    void handleEvent(ControlEvent& event) override {
+        switch (event.type) {
+        case EventType::MouseMove:
+            setHot(indexAt(event.point));
+            break;
+        case EventType::ButtonUp:
+            if (::PtInRect(&rect(), event.point) && indexAt(event.point) >= 0) drop_.choose(indexAt(event.point));
+            break;
+        case EventType::ScrollWheel:
+            scrollBy(-static_cast<short>(event.wParam) / WHEEL_DELTA * combo_.itemStyle().height * 3);
+            break;
+        case EventType::KeyDown:
+            onKey(event.wParam);
+            break;
+        default:
+            break;
+        }
+    }
+
+    void ensureVisible(int index) {
+        const int height = combo_.itemStyle().height;
+        const int viewHeight = rect().bottom - rect().top;
+        if (index * height < scroll_) scroll_ = index * height;
+        if ((index + 1) * height > scroll_ + viewHeight) scroll_ = (index + 1) * height - viewHeight;
+        invalidate();
+    }
+
+private:
+    RECT rowRect(int index) const {
+        const int height = combo_.itemStyle().height;
+        const int top = rect().top + index * height - scroll_;
+        return RECT{rect().left + 1, top, rect().right - 1, top + height};
+    }
+
+    int indexAt(POINT point) const {
+        if (!::PtInRect(&rect(), point)) return -1;
+        const int index = (point.y - rect().top + scroll_) / combo_.itemStyle().height;
+        return index < combo_.itemCount() ? index : -1;
+    }
+
+    void setHot(int index) {
+        if (index < 0 || index == hot_) return;
+        hot_ = index;
+        invalidate();
+    }
+
+    void scrollBy(int delta) {
+        const int content = combo_.itemCount() * combo_.itemStyle().height;
+        scroll_ = std::clamp(scroll_ + delta, 0, std::max(0, content - static_cast<int>(rect().bottom - rect().top)));
+        invalidate();
+    }
+
+    void onKey(WPARAM key) {
+        const int last = combo_.itemCount() - 1;
+        switch (key) {
+        case VK_UP: hot_ = std::max(hot_ - 1, 0); break;
+        case VK_DOWN: hot_ = std::min(hot_ + 1, last); break;
+        case VK_HOME: hot_ = 0; break;
+        case VK_END: hot_ = last; break;
+        case VK_RETURN:
+        case VK_SPACE: return drop_.choose(hot_);
+        case VK_ESCAPE: return drop_.dismiss();
+        default: return;
+        }
+        ensureVisible(hot_);
+    }
+
+    CSkinCombo& combo_;
+    ComboDropWindow& drop_;
+    int hot_ = 0;
+    int scroll_ = 0;
+};
+
+}  // namespace
+
+ComboDropWindow::ComboDropWindow(CSkinCombo& combo) : combo_(&combo) {}
+
+ComboDropWindow* ComboDropWindow::open(CSkinCombo& combo) {
+    HWND owner = combo.manager() ? combo.manager()->window() : nullptr;
+    if (!owner || combo.itemCount() == 0) return nullptr;
+    auto* drop = new ComboDropWindow(combo);
+    const RECT& area = combo.rect();
+    const int width = combo.dropBoxSize().cx > 0 ? combo.dropBoxSize().cx : area.right - area.left;
+    const int height = std::min(combo.itemCount() * combo.itemStyle().height + 2,
+                                std::max<int>(combo.dropBoxSize().cy, combo.itemStyle().height + 2));
+    POINT below{area.left, area.bottom};
+    ::ClientToScreen(owner, &below);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    ::GetMonitorInfoW(::MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor);
+    if (below.y + height > monitor.rcWork.bottom) below.y -= height + (area.bottom - area.top);
+    drop->manager_.setSize(SIZE{width, height});
+    auto view = std::make_unique<ComboListView>(combo, *drop);
+    ComboListView* list = view.get();
+    drop->manager_.setRoot(std::move(view));
+    // Entries are drawn in the combo window's fonts.
+    const FontSpec itemFont = combo.manager()->fonts().spec(combo.itemStyle().fontId);
+    drop->manager_.fonts().setDefault(itemFont);
+    drop->manager_.fonts().define(combo.itemStyle().fontId, itemFont);
+    if (!drop->create(owner, L"", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_LAYERED, below.x, below.y,
+                      width, height)) {
+        delete drop;
+        return nullptr;
+    }
+    drop->manager_.attach(drop->hwnd());
+    ::ShowWindow(drop->hwnd(), SW_SHOW);
+    ::SetForegroundWindow(drop->hwnd());
+    list->setFocus();
+    list->ensureVisible(std::max(combo.currentSelection(), 0));
+    return drop;
+}
+
+// Closing is posted: the list is usually asked to close from inside its own input handling.
+void ComboDropWindow::dismiss() {
+    if (closing_ || !hwnd()) return;
+    closing_ = true;
+    ::ShowWindow(hwnd(), SW_HIDE);
+    ::PostMessageW(hwnd(), WM_CLOSE, 0, 0);
+}
+
+void ComboDropWindow::choose(int index) {
+    if (closing_) return;
+    chosen_ = index;
+    dismiss();
+}
+
+LRESULT ComboDropWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) dismiss();
+        break;
+    case WM_MOUSEACTIVATE:
+        return MA_ACTIVATE;
+    case WM_KEYDOWN:
+        if (wParam == VK_TAB) return 0;
+        break;
+    default:
+        break;
+    }
+    LRESULT result = 0;
+    if (manager_.window() && manager_.handleMessage(message, wParam, lParam, result)) return result;
+    return CNativeWindow::handleMessage(message, wParam, lParam);
+}
+
+void ComboDropWindow::onFinalMessage(HWND) {
+    CSkinCombo* combo = combo_;
+    const int chosen = chosen_;
+    delete this;
+    if (!combo) return;
+    combo->dropClosed();
+    // The list is gone before the choice is announced, so handlers see a closed combo.
+    if (chosen >= 0) combo->selectItem(chosen, true);
+}
+
+}  // namespace toolkit

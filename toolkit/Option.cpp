@@ -1,0 +1,39 @@
+#include "toolkit/Option.h"
+
+#include "toolkit/MarkupValues.h"
+
+namespace toolkit {
+
+void* CSkinOption::getInterface(const std::wstring& name) {
+    return name == L"Option" ? this : CSkinButton::getInterface(name);
+}
+
+void CSkinOption::selected(bool selected, bool notifyChange) {
+    if (selected_ == selected) return;
+    selected_ = selected;
+    invalidate();
+    if (notifyChange) notify(L"selectchanged");
+}
+
+void CSkinOption::setAttribute(const std::wstring& name, const std::wstring& value) {
+    if (name == L"selected") {
+        selected(parseBool(value).value_or(false), false);
+    } else if (name == L"selectedimage") {
+        selectedImage_ = value;
+    } else if (name == L"selectedhotimage") {
+        selectedHotImage_ = value;
+    } else {
+        return CSkinButton::setAttribute(name, value);
+    }
+    invalidate();
+}
+
+void CSkinOption::activate() { selected(!selected_); }
+
+const std::wstring& CSkinOption::currentImage() const {
+    if (selected_ && isEnabled() && isHot() && !selectedHotImage_.empty()) return selectedHotImage_;
+    if (selected_ && !selectedImage_.empty()) return selectedImage_;
+    return CSkinButton::currentImage();
+}
+
+}  // namespace toolkit

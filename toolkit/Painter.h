@@ -1,0 +1,83 @@
+#pragma once
+// Draws controls into a Canvas: fills and borders and skin images through GDI+, texts through GDI
+// into a coverage mask blended in the text colour (GDI shapes and orders complex scripts and keeps
+// anti-aliasing on a transparent frame). Every drawing honours the current clip.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "toolkit/Canvas.h"
+#include "toolkit/FontTable.h"
+
+namespace Gdiplus {
+class Bitmap;
+class Graphics;
+}
+
+namespace toolkit {
+
+enum class HorizontalAlign { Left, Center, Right };
+enum class VerticalAlign { Top, Center, Bottom };
+
+struct TextStyle {
+    int fontId = -1;
+    uint32_t colour = 0xFF000000;  // ARGB
+    HorizontalAlign align = HorizontalAlign::Left;
+    VerticalAlign valign = VerticalAlign::Center;
+    bool multiline = false;
+    bool markup = false;  // <c #rrggbb> and <u #rrggbb> runs
+    bool ellipsis = false;  // a single line too long ends in "..."
+};
+
+class Painter {
+public:
+    Painter(Canvas& canvas, FontTable& fonts);
+    ~Painter();
+    Painter(const Painter&) = delete;
+    Painter& operator=(const Painter&) = delete;
+
+    FontTable& fonts() { return fonts_; }
+
+    void fillRect(const RECT& rect, uint32_t argb, int radius = 0);
+    void drawBorder(const RECT& rect, uint32_t argb, int size, int radius = 0);
+    // Draws an image attribute string into the control rectangle; false when nothing was drawn.
+    bool drawImage(const RECT& control, const std::wstring& imageAttribute);
+    void drawText(const RECT& rect, const std::wstring& text, const TextStyle& style);
+    // Size of the text in font fontId; multi-line texts wrap at maxWidth.
+    SIZE measureText(const std::wstring& text, int fontId, bool multiline = false, int maxWidth = 0);
+    // Height of one line of font fontId.
+    int lineHeight(int fontId);
+
+    // Clip to rect intersected with the current clip, until the returned scope ends.
+    class ClipScope {
+    public:
+        ClipScope(Painter& painter, const RECT& rect);
+        ~ClipScope();
+        ClipScope(const ClipScope&) = delete;
+        ClipScope& operator=(const ClipScope&) = delete;
+
+    private:
+        Painter& painter_;
+    };
+    const RECT& clip() const { return clips_.back(); }
+
+private:
+    void applyClip();
+    void drawRuns(const RECT& rect, const std::wstring& text, const TextStyle& style);
+    // Renders text with GDI into the coverage mask at the rect's size and blends it in colour.
+    void blendText(const RECT& rect, HFONT font, const std::wstring& text, UINT format, uint32_t colour);
+    void blendCoverage(const RECT& target, const Canvas& mask, uint32_t colour);
+
+    Canvas& canvas_;
+    FontTable& fonts_;
+    std::unique_ptr<Gdiplus::Bitmap> surface_;  // the canvas's pixels seen by GDI+
+    std::unique_ptr<Gdiplus::Graphics> graphics_;
+    std::vector<RECT> clips_;
+    std::unique_ptr<Canvas> mask_;  // grown as texts need
+};
+
+}  // namespace toolkit

@@ -1,0 +1,93 @@
+#include "toolkit/SkinWindow.h"
+
+#include "toolkit/Control.h"
+
+namespace toolkit {
+
+HWND SkinWindow::create(HWND owner, const std::wstring& title, DWORD style, DWORD exStyle) {
+    return CNativeWindow::create(owner, title, style, exStyle | WS_EX_LAYERED, 0, 0, 0, 0);
+}
+
+bool SkinWindow::setWindowTimer(UINT id, UINT milliseconds) {
+    return hwnd() && ::SetTimer(hwnd(), id, milliseconds, nullptr) != 0;
+}
+
+void SkinWindow::killWindowTimer(UINT id) {
+    if (hwnd()) ::KillTimer(hwnd(), id);
+}
+
+void SkinWindow::notify(Notification& notification) {
+    route(notification);
+    if (notification.type == L"click") onClick(notification);
+}
+
+LRESULT SkinWindow::messageFilter(UINT, WPARAM, LPARAM, bool& handled) {
+    handled = false;
+    return 0;
+}
+
+void SkinWindow::onClick(Notification& notification) {
+    const std::wstring& name = notification.sender->name();
+    if (name == L"closebtn") {
+        close(IDCLOSE);
+    } else if (name == L"minbtn") {
+        ::SendMessageW(hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    } else if (name == L"maxbtn") {
+        ::SendMessageW(hwnd(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    } else if (name == L"restorebtn") {
+        ::SendMessageW(hwnd(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    }
+}
+
+LRESULT SkinWindow::onClose(WPARAM, LPARAM, bool& handled) {
+    handled = false;
+    return 0;
+}
+
+LRESULT SkinWindow::onDestroy(WPARAM, LPARAM, bool& handled) {
+    handled = false;
+    return 0;
+}
+
+void SkinWindow::buildLayout() {
+    const std::wstring file = getSkinFolder() + getSkinFile();
+    LayoutResult layout = loadLayout(file);
+    if (const auto* error = std::get_if<LayoutError>(&layout)) reportLayoutFailure(*error);
+    manager_.attach(hwnd());
+    manager_.addListener(this);
+    if (auto error = buildWindow(std::get<WindowLayout>(layout), file, manager_, this)) reportLayoutFailure(*error);
+    const SIZE size = manager_.size();
+    ::SetWindowPos(hwnd(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT SkinWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    bool handled = false;
+    LRESULT result = messageFilter(message, wParam, lParam, handled);
+    if (handled) return result;
+    switch (message) {
+    case WM_CREATE:
+        buildLayout();
+        initWindow();
+        return 0;
+    case WM_CLOSE:
+        result = onClose(wParam, lParam, handled);
+        if (handled) return result;
+        break;
+    case WM_DESTROY:
+        result = onDestroy(wParam, lParam, handled);
+        if (handled) return result;
+        break;
+    default:
+        break;
+    }
+    if (manager_.window() && manager_.handleMessage(message, wParam, lParam, result)) return result;
+    return CNativeWindow::handleMessage(message, wParam, lParam);
+}
+
+void reportLayoutFailure(const LayoutError& error) {
+    const std::wstring text = L"load resource errr. location:" + error.location + L" msg:" + error.message;
+    ::MessageBoxW(nullptr, text.c_str(), L"SkinUI", MB_OK | MB_ICONERROR);
+    ::ExitProcess(1);
+}
+
+}  // namespace toolkit

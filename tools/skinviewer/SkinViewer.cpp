@@ -1,0 +1,188 @@
+// Opens a layout of the downloader's skin in a window, or renders it to a PNG without showing it,
+// in any of the interface languages. For designers and translators, and for the README's pictures.
+//
+//   skinviewer.exe [--skin DIR] [--language CODE] [--page N] [--set NAME.ATTRIBUTE=VALUE]... [--png FILE] LAYOUT
+//
+// --skin uses a skin folder on disk before the packaged skin; --language applies the texts of
+// language/downloader_CODE.xml (and the licence of that market); --page selects a page of the
+// layout's tab layout; --set sets any attribute of a named control. Exit code 0 on success, 1 when
+// the layout cannot be built or the picture cannot be written, 2 for a usage error.
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "model/LanguageStrings.h"
+#include "toolkit/Canvas.h"
+#include "toolkit/GdiPlusSession.h"
+#include "toolkit/MessageLoop.h"
+#include "toolkit/PngFile.h"
+#include "toolkit/SkinPackage.h"
+#include "toolkit/SkinWindow.h"
+#include "toolkit/TabLayout.h"
+#include "ui/LanguageTexts.h"
+#include "utility/UString.h"
+
+namespace {
+
+struct Options {
+    std::wstring skinFolder;
+    std::wstring language;
+    int page = -1;
+    std::vector<std::wstring> settings;  // NAME.ATTRIBUTE=VALUE
+    std::wstring png;
+    std::wstring layout;
+};
+
+bool parseOptions(int argc, wchar_t** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (argument == L"--skin" && hasValue) {
+            options.skinFolder = argv[++i];
+        } else if (argument == L"--language" && hasValue) {
+            options.language = argv[++i];
+        } else if (argument == L"--page" && hasValue) {
+            options.page = _wtoi(argv[++i]);
+        } else if (argument == L"--set" && hasValue) {
+            options.settings.push_back(argv[++i]);
+        } else if (argument == L"--png" && hasValue) {
+            options.png = argv[++i];
+        } else if (!argument.empty() && argument[0] != L'-' && options.layout.empty()) {
+            options.layout = argument;
+        } else {
+            return false;
+        }
+    }
+    return !options.layout.empty();
+}
+
+// The licence resource the downloader shows for a market language.
+std::wstring licenceText(const std::wstring& language) {
+    const int id = language == L"cn" ? 130 : language == L"tw" ? 131 : 132;
+    HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(id), L"TXT");
+    HGLOBAL loaded = resource ? ::LoadResource(nullptr, resource) : nullptr;
+    const auto* text = loaded ? static_cast<const wchar_t*>(::LockResource(loaded)) : nullptr;
+    return text ? std::wstring(text, ::SizeofResource(nullptr, resource) / sizeof(wchar_t)) : std::wstring();
+}
+
+void setText(toolkit::CPaintManager& manager, const wchar_t* control, const std::wstring& text) {
+    if (toolkit::CSkinControl* found = manager.findControl(control)) found->setText(text);
+}
+
+// Texts as the downloader shows them, so a layout can be judged with real content in every language.
+void applyLanguage(toolkit::CPaintManager& manager, const std::wstring& language) {
+    model::LanguageStrings strings;
+    const std::optional<std::string> file = toolkit::readSkinFile(L"language/downloader_" + language + L".xml");
+    if (file) strings.load(utility::ustring::utf8ToWide(*file));
+    for (const ui::ControlText& entry : ui::kLanguageTexts) setText(manager, entry.control, strings.get(entry.key));
+    setText(manager, L"titlename", strings.get(L"titlename"));
+    setText(manager, L"confirmprotocolbtn", strings.get(L"accept_protocol"));
+    setText(manager, L"protocoledit", licenceText(language));
+    setText(manager, L"loadingprogresslabel", strings.get(L"Label_downloading") + L"42%)");
+    setText(manager, L"downloadProgressLabel", L"252.00M/600.00M");
+    setText(manager, L"apkinstallprogresslabel",
+            strings.get(L"progress_downloading_label2") + L" Example Game\xFF1A" + L"12M / 96M (<c #268fd6>12%</c>)");
+    setText(manager, L"titlelabel", strings.get(L"MSGBox_noice"));
+    setText(manager, L"descriptlabel", strings.get(L"MsgBox_exit"));
+    setText(manager, L"btnLeft", strings.get(L"Yes"));
+    setText(manager, L"btnRight", strings.get(L"No"));
+}
+
+void applySetting(toolkit::CPaintManager& manager, const std::wstring& setting) {
+    const size_t dot = setting.find(L'.');
+    const size_t equals = setting.find(L'=', dot == std::wstring::npos ? 0 : dot);
+    if (dot == std::wstring::npos || equals == std::wstring::npos) return;
+    if (toolkit::CSkinControl* control = manager.findControl(setting.substr(0, dot))) {
+        control->setAttribute(setting.substr(dot + 1, equals - dot - 1), setting.substr(equals + 1));
+    }
+}
+
+toolkit::CSkinTabLayout* firstTabLayout(toolkit::CSkinControl* control) {
+    if (!control) return nullptr;
+    if (auto* tab = dynamic_cast<toolkit::CSkinTabLayout*>(control)) return tab;
+    for (size_t i = 0; i < control->childCount(); ++i) {
+        if (auto* tab = firstTabLayout(control->childAt(i))) return tab;
+    }
+    return nullptr;
+}
+
+void applyOptions(toolkit::CPaintManager& manager, const Options& options) {
+    if (!options.language.empty()) applyLanguage(manager, options.language);
+    if (options.page >= 0) {
+        if (auto* tab = firstTabLayout(manager.root())) tab->selectItem(options.page);
+    }
+    for (const std::wstring& setting : options.settings) applySetting(manager, setting);
+}
+
+class PreviewWindow : public toolkit::SkinWindow {
+public:
+    explicit PreviewWindow(const Options& options) : options_(options) {}
+
+protected:
+    const wchar_t* getWindowClassName() const override { return L"SkinViewerPreview"; }
+    std::wstring getSkinFile() const override { return options_.layout; }
+    void initWindow() override { applyOptions(paintManager(), options_); }
+    LRESULT onDestroy(WPARAM, LPARAM, bool& handled) override {
+        ::PostQuitMessage(0);
+        handled = false;
+        return 0;
+    }
+
+private:
+    const Options& options_;
+};
+
+int renderPicture(const Options& options) {
+    toolkit::LayoutResult layout = toolkit::loadLayout(options.layout);
+    if (const auto* error = std::get_if<toolkit::LayoutError>(&layout)) {
+        std::fwprintf(stderr, L"load resource errr. location:%ls msg:%ls\n", error->location.c_str(),
+                      error->message.c_str());
+        return 1;
+    }
+    toolkit::CPaintManager manager;
+    if (auto error = toolkit::buildWindow(std::get<toolkit::WindowLayout>(layout), options.layout, manager, nullptr)) {
+        std::fwprintf(stderr, L"load resource errr. location:%ls msg:%ls\n", error->location.c_str(),
+                      error->message.c_str());
+        return 1;
+    }
+    applyOptions(manager, options);
+    toolkit::Canvas canvas(manager.size().cx, manager.size().cy);
+    manager.render(canvas);
+    if (!toolkit::savePng(canvas, options.png)) {
+        std::fwprintf(stderr, L"cannot write %ls\n", options.png.c_str());
+        return 1;
+    }
+    std::fwprintf(stdout, L"%ls: %ldx%ld, painted in %.1f ms\n", options.png.c_str(), manager.size().cx,
+                  manager.size().cy, manager.lastPaintMs());
+    return 0;
+}
+
+int showWindow(const Options& options) {
+    PreviewWindow window(options);
+    if (!window.create(nullptr, L"Skin viewer: " + options.layout, WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX, 0)) {
+        return 1;
+    }
+    window.centerWindow();
+    window.showWindow();
+    return toolkit::runMessageLoop();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    Options options;
+    if (!parseOptions(argc, argv, options)) {
+        std::fwprintf(stderr,
+                      L"usage: skinviewer [--skin DIR] [--language CODE] [--page N] "
+                      L"[--set NAME.ATTRIBUTE=VALUE]... [--png FILE] LAYOUT\n");
+        return 2;
+    }
+    toolkit::GdiPlusSession gdiPlus;
+    toolkit::loadSkinPackage(::GetModuleHandleW(nullptr), 129);
+    if (!options.skinFolder.empty()) toolkit::setResourceFolder(options.skinFolder);
+    return options.png.empty() ? showWindow(options) : renderPicture(options);
+}
