@@ -41,10 +41,12 @@ endforeach()
 set(PELORA_SKIN_RC ${skin_out}/skin.rc)
 file(GENERATE OUTPUT ${PELORA_SKIN_RC} CONTENT "${skin_rc_lines}")
 add_custom_target(pelora_skin_package DEPENDS ${skin_resources})
-set_source_files_properties(${PELORA_SKIN_RC} PROPERTIES OBJECT_DEPENDS "${skin_resources}")
+set(PELORA_SKIN_RESOURCES ${skin_resources} CACHE INTERNAL "Files the skin resource script embeds")
 
-# Adds the skin resources to a program.
+# Adds the skin resources to a program; its resource object is rebuilt whenever they change.
 function(pelora_add_skin target)
     target_sources(${target} PRIVATE ${PELORA_SKIN_RC})
+    set_source_files_properties(${PELORA_SKIN_RC} TARGET_DIRECTORY ${target}
+        PROPERTIES OBJECT_DEPENDS "${PELORA_SKIN_RESOURCES}")
     add_dependencies(${target} pelora_skin_package)
 endfunction()

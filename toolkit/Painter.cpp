@@ -222,9 +222,18 @@ void Painter::drawText(const RECT& rect, const std::wstring& text, const TextSty
 
 void Painter::drawRuns(const RECT& rect, const std::wstring& text, const TextStyle& style) {
     const std::vector<TextRun> runs = splitTextRuns(text);
-    const std::vector<RunPiece> pieces = splitPieces(runs);
+    // One line keeps each run whole, so it is shaped and ordered as one text; wrapping needs words.
+    std::vector<RunPiece> pieces;
+    if (style.multiline) {
+        pieces = splitPieces(runs);
+    } else {
+        for (const TextRun& run : runs) pieces.push_back({run.text, &run});
+    }
     const int width = rect.right - rect.left;
     const int height = lineHeight(style.fontId);
+    std::wstring plain;
+    for (const TextRun& run : runs) plain += run.text;
+    const bool rightToLeft = isRightToLeft(plain);
     // Lines of pieces: one line unless multi-line, where a piece that would overflow starts a new one.
     std::vector<std::vector<std::pair<const RunPiece*, int>>> lines(1);
     int lineWidth = 0;
@@ -241,14 +250,17 @@ void Painter::drawRuns(const RECT& rect, const std::wstring& text, const TextSty
     for (const auto& line : lines) {
         int used = 0;
         for (const auto& entry : line) used += entry.second;
-        int x = alignedStart(rect.left, width, used, style.align);
+        // Right-to-left texts place their first piece rightmost.
+        const int start = alignedStart(rect.left, width, used, style.align);
+        int x = rightToLeft ? start + used : start;
         for (const auto& [piece, pieceWidth] : line) {
+            const int left = rightToLeft ? x - pieceWidth : x;
             const uint32_t colour = piece->run->colour.value_or(style.colour);
-            const RECT box{x, y, x + pieceWidth, y + height};
+            const RECT box{left, y, left + pieceWidth, y + height};
             blendText(box, fonts_.font(style.fontId, piece->text), piece->text,
-                      DT_NOPREFIX | DT_SINGLELINE | DT_LEFT | DT_TOP, colour);
-            if (piece->run->underline) fillRect(RECT{x, y + height - 2, x + pieceWidth, y + height - 1}, colour);
-            x += pieceWidth;
+                      DT_NOPREFIX | DT_SINGLELINE | DT_TOP | (rightToLeft ? DT_RTLREADING | DT_RIGHT : DT_LEFT), colour);
+            if (piece->run->underline) fillRect(RECT{left, y + height - 2, left + pieceWidth, y + height - 1}, colour);
+            x += rightToLeft ? -pieceWidth : pieceWidth;
         }
         y += height;
     }

@@ -14,16 +14,13 @@ bool isRightToLeft(const std::wstring& text) {
     return false;
 }
 
+// Measured the way DrawTextW draws, so shaped scripts (Arabic joins its letters) measure as shown.
 SIZE measureText(HDC dc, HFONT font, const std::wstring& text, bool multiline, int maxWidth) {
     SelectedObject selected(dc, font);
-    if (!multiline) {
-        SIZE size{};
-        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-        return size;
-    }
-    RECT bounds{0, 0, std::max(maxWidth, 1), 0};
+    RECT bounds{0, 0, multiline ? std::max(maxWidth, 1) : 0, 0};
+    const UINT lines = multiline ? DT_WORDBREAK : DT_SINGLELINE;
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &bounds,
-                DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | (isRightToLeft(text) ? DT_RTLREADING : 0));
+                DT_CALCRECT | DT_NOPREFIX | lines | (isRightToLeft(text) ? DT_RTLREADING : 0));
     return SIZE{bounds.right - bounds.left, bounds.bottom - bounds.top};
 }
 
