@@ -92,7 +92,7 @@ void CSkinCombo::handleEvent(ControlEvent& event) {
 }
 
 void CSkinCombo::activate() {
-    if (drop_ || ::GetTickCount() - droppedClosedAt_ < kReopenGuardMs) return;
+    if (drop_ || ::GetTickCount() - closedByClickAt_ < kReopenGuardMs) return;
     drop_ = ComboDropWindow::open(*this);
     invalidate();
 }
@@ -101,9 +101,9 @@ void CSkinCombo::closeDrop() {
     if (drop_) drop_->dismiss();
 }
 
-void CSkinCombo::dropClosed() {
+void CSkinCombo::dropClosed(bool byClickElsewhere) {
     drop_ = nullptr;
-    droppedClosedAt_ = ::GetTickCount();
+    if (byClickElsewhere) closedByClickAt_ = ::GetTickCount();
     invalidate();
 }
 

@@ -52,7 +52,7 @@ public:
 
 private:
     friend class ComboDropWindow;
-    void dropClosed();
+    void dropClosed(bool byClickElsewhere);
 
     std::vector<std::unique_ptr<CSkinListItem>> items_;
     int selected_ = -1;
@@ -61,7 +61,7 @@ private:
     uint32_t dropBoxBkColor_ = 0xFFFFFFFF;
     uint32_t dropBoxBorderColor_ = 0xFFDDDDDD;
     ComboDropWindow* drop_ = nullptr;
-    DWORD droppedClosedAt_ = 0;
+    DWORD closedByClickAt_ = 0;
 };
 
 }  // namespace toolkit

@@ -58,6 +58,12 @@ public:
         }
     }
 
+    // Placed once the window first paints; the hot entry is scrolled into view then.
+    void setPosition(const RECT& rect) override {
+        CSkinControl::setPosition(rect);
+        ensureVisible(hot_);
+    }
+
     void ensureVisible(int index) {
         const int height = combo_.itemStyle().height;
         const int viewHeight = rect().bottom - rect().top;
@@ -147,7 +153,6 @@ ComboDropWindow* ComboDropWindow::open(CSkinCombo& combo) {
     ::ShowWindow(drop->hwnd(), SW_SHOW);
     ::SetForegroundWindow(drop->hwnd());
     list->setFocus();
-    list->ensureVisible(std::max(combo.currentSelection(), 0));
     return drop;
 }
 
@@ -168,7 +173,10 @@ void ComboDropWindow::choose(int index) {
 LRESULT ComboDropWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) dismiss();
+        if (LOWORD(wParam) == WA_INACTIVE && !closing_) {
+            deactivated_ = true;
+            dismiss();
+        }
         break;
     case WM_MOUSEACTIVATE:
         return MA_ACTIVATE;
@@ -186,9 +194,10 @@ LRESULT ComboDropWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
 void ComboDropWindow::onFinalMessage(HWND) {
     CSkinCombo* combo = combo_;
     const int chosen = chosen_;
+    const bool deactivated = deactivated_;
     delete this;
     if (!combo) return;
-    combo->dropClosed();
+    combo->dropClosed(deactivated);
     // The list is gone before the choice is announced, so handlers see a closed combo.
     if (chosen >= 0) combo->selectItem(chosen, true);
 }

@@ -33,6 +33,7 @@ private:
     CPaintManager manager_;
     bool closing_ = false;
     int chosen_ = -1;
+    bool deactivated_ = false;  // closed by a click elsewhere
 };
 
 }  // namespace toolkit

@@ -131,8 +131,16 @@ void CPaintManager::forget(CSkinControl* control) {
     invalidate();
 }
 
+// Layered windows updated with UpdateLayeredWindow get no WM_PAINT, so repaints are posted; many
+// changes in one message become one repaint.
 void CPaintManager::invalidate() {
-    if (window_) ::InvalidateRect(window_, nullptr, FALSE);
+    if (!window_ || repaintPending_) return;
+    repaintPending_ = ::PostMessageW(window_, repaintMessage(), 0, 0) != FALSE;
+}
+
+UINT CPaintManager::repaintMessage() {
+    static const UINT message = ::RegisterWindowMessageW(L"PeloraSkinRepaint");
+    return message;
 }
 
 void CPaintManager::needLayout() {
@@ -319,6 +327,11 @@ bool CPaintManager::onKey(UINT message, WPARAM wParam, LPARAM lParam) {
 
 bool CPaintManager::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     result = 0;
+    if (message == repaintMessage()) {
+        repaintPending_ = false;
+        present();
+        return true;
+    }
     switch (message) {
     case WM_PAINT: {
         PAINTSTRUCT paint;
@@ -327,6 +340,9 @@ bool CPaintManager::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         present();
         return true;
     }
+    case WM_SHOWWINDOW:
+        if (wParam) invalidate();
+        return false;
     case WM_ERASEBKGND:
         result = 1;
         return true;

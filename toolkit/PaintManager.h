@@ -88,6 +88,7 @@ private:
     bool onKey(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT hitTest(LPARAM lParam);
     void updateTooltip(CSkinControl* control);
+    static UINT repaintMessage();
 
     HWND window_ = nullptr;
     std::unique_ptr<CSkinControl> root_;
@@ -103,6 +104,7 @@ private:
     CSkinControl* pushed_ = nullptr;
     bool focusVisible_ = false;
     bool layoutNeeded_ = true;
+    bool repaintPending_ = false;
     bool mouseTracking_ = false;
     std::unique_ptr<Canvas> frame_;
     double lastPaintMs_ = 0;

@@ -1,0 +1,41 @@
+#pragma once
+// Shared by the toolkit tests that build live controls: GDI+ for the whole program, a scratch
+// skin folder searched before the package, markup built into a paint manager, and test images.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/ScratchDir.h"
+#include "toolkit/Canvas.h"
+#include "toolkit/PaintManager.h"
+
+namespace skintest {
+
+// A scratch folder that is the toolkit's resource folder while it lives; images are forgotten at
+// both ends so each test reads its own.
+class SkinFolder {
+public:
+    SkinFolder();
+    ~SkinFolder();
+    std::wstring path() const { return folder_.path(); }
+    // Writes a layout: "<?xml ...?>" is prepended.
+    void writeLayout(const std::wstring& name, const std::string& markup) const;
+    // Writes a PNG of width x height from rows of straight (not premultiplied) ARGB pixels.
+    void writeImage(const std::wstring& name, int width, int height, const std::vector<uint32_t>& argb) const;
+
+private:
+    testsupport::ScratchDir folder_;
+};
+
+// Builds "<Window ...>" markup into a paint manager without a window; the test fails on an error.
+std::unique_ptr<toolkit::CPaintManager> buildMarkup(const std::string& markup);
+
+// Lays out and paints the manager into a canvas of its size.
+std::unique_ptr<toolkit::Canvas> renderMarkup(toolkit::CPaintManager& manager);
+
+// Straight ARGB of a premultiplied pixel (exact for opaque pixels).
+uint32_t straight(uint32_t premultiplied);
+
+}  // namespace skintest
