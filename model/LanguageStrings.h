@@ -15,6 +15,7 @@ public:
     bool load(const std::wstring& xml);
     // The text of id, or id itself when no file had it.
     std::wstring get(const std::wstring& id) const;
+    bool contains(const std::wstring& id) const { return strings_.count(id) != 0; }
 
 private:
     std::map<std::wstring, std::wstring> strings_;

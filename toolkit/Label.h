@@ -24,6 +24,7 @@ public:
     const RECT& textPadding() const { return textPadding_; }
     void setShowHtml(bool markup);
     bool showHtml() const { return style_.markup; }
+    bool isMultiline() const { return style_.multiline; }
 
 protected:
     void paintText(Painter& painter) override;

@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "model/LanguageStrings.h"
+#include "tests/support/TestFiles.h"
+#include "tests/toolkit/SkinTestSupport.h"
+#include "toolkit/Combo.h"
+#include "toolkit/ControlFactory.h"
+#include "toolkit/Edit.h"
+#include "toolkit/Label.h"
+#include "toolkit/MarkupValues.h"
+#include "toolkit/Option.h"
+#include "toolkit/Progress.h"
+#include "toolkit/RichEdit.h"
+#include "toolkit/SkinPackage.h"
+#include "toolkit/TabLayout.h"
+#include "toolkit/TextTables.h"
+#include "ui/LanguageTexts.h"
+#include "utility/ScopedHandle.h"
+#include "utility/UProcess.h"
+#include "utility/UString.h"
+
+namespace {
+
+using namespace toolkit;
+
+const wchar_t* const kLanguages[] = {L"ar", L"cn", L"de", L"en", L"es", L"fa", L"fr", L"id",
+                                     L"jp", L"kr", L"pt", L"ru", L"th", L"tr", L"tw", L"vn"};
+
+const wchar_t* const kKeys[] = {
+    L"Title_wndTitle", L"titlename", L"Label_installing_waiting", L"Label_getversion_info", L"Label_downloading",
+    L"Button_install_now", L"Button_install_fast", L"Button_start_player", L"MsgBox_error", L"MsgBox_accept_protocol",
+    L"MsgBox_error_path", L"MsgBox_disk_notEnough", L"Label_choice_path", L"MSGBox_noice", L"MsgBox_exit", L"Yes",
+    L"No", L"sure", L"accept_protocol", L"browser", L"Label_path_error", L"Button_install_define",
+    L"Button_install_back", L"protocol_accept", L"protocol_accept_btn", L"progress_downloading_label",
+    L"progress_install_label", L"progress_finish_label", L"progress_downloading_label2",
+    L"Label_installingapp_waiting", L"facebook", L"download_slowtip", L"downloadBybrowser", L"download_close",
+};
+
+const wchar_t* const kLayouts[] = {L"mainframe.xml", L"downloaderbox.xml", L"common/xml_messagebox.xml"};
+
+class ProductSkin : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { loadSkinPackage(::GetModuleHandleW(nullptr), 129); }
+
+    std::unique_ptr<CPaintManager> build(const std::wstring& layout) {
+        const std::optional<std::string> markup = readSkinFile(layout);
+        if (!markup) {
+            ADD_FAILURE() << "missing " << testing::PrintToString(layout);
+            return std::make_unique<CPaintManager>();
+        }
+        return skintest::buildMarkup(*markup);
+    }
+
+    model::LanguageStrings language(const std::wstring& code) {
+        model::LanguageStrings strings;
+        const std::optional<std::string> file = readSkinFile(L"language\\downloader_" + code + L".xml");
+        EXPECT_TRUE(file && strings.load(utility::ustring::utf8ToWide(*file))) << testing::PrintToString(code);
+        return strings;
+    }
+};
+
+template <typename T>
+void expectControl(CPaintManager& manager, const wchar_t* name) {
+    EXPECT_NE(dynamic_cast<T*>(manager.findControl(name)), nullptr) << testing::PrintToString(name);
+}
+
+TEST_F(ProductSkin, MainWindowHasEveryControlThePagesNeed) {
+    auto manager = build(L"mainframe.xml");
+    EXPECT_EQ(manager->size().cx, 640);
+    EXPECT_EQ(manager->size().cy, 400);
+    const wchar_t* const plain[] = {
+        L"closebtn", L"minbtn", L"titlename", L"logoControl", L"logoControl9", L"homepageBtn", L"joinfacebookBtn",
+        L"addQQGroupBtn", L"installnowbtn", L"LicenseAgreementText", L"protocollinkbtn", L"userdefinitionLayout",
+        L"userdefinitionBtn", L"backLayout", L"backBtn", L"userdefinitionsui", L"browsebtn", L"errorpathnoticeui",
+        L"pathErrorLabel", L"confirmprotocolbtn", L"loadingprogresslabel", L"downloadProgressLabel",
+        L"progress_install_label", L"tipInstallLabel", L"apkinstallprogresslabel", L"apkfilenamelabel",
+        L"tastenowbtn", L"progress_finish_label",
+    };
+    for (const wchar_t* name : plain) expectControl<CSkinControl>(*manager, name);
+    expectControl<CSkinOption>(*manager, L"acceptprotocolopt");
+    expectControl<CSkinEdit>(*manager, L"pathedit");
+    expectControl<CSkinCombo>(*manager, L"languageCombo");
+    expectControl<CSkinProgress>(*manager, L"installprogressbar");
+    expectControl<CSkinProgress>(*manager, L"apkinstallprogressbar");
+    expectControl<CSkinRichEdit>(*manager, L"protocoledit");
+    auto* tab = dynamic_cast<CSkinTabLayout*>(manager->findControl(L"maintab"));
+    ASSERT_NE(tab, nullptr);
+    EXPECT_GE(tab->childCount(), 5u);
+    EXPECT_EQ(tab->currentIndex(), 0);
+    EXPECT_TRUE(dynamic_cast<CSkinOption*>(manager->findControl(L"acceptprotocolopt"))->isSelected());
+}
+
+TEST_F(ProductSkin, BoxesHaveTheirControls) {
+    auto confirmation = build(L"downloaderbox.xml");
+    for (const wchar_t* name : {L"closebtn", L"titlelabel", L"descriptlabel", L"btnLeft", L"btnRight", L"btnSure"}) {
+        expectControl<CSkinControl>(*confirmation, name);
+    }
+    auto box = build(L"common/xml_messagebox.xml");
+    for (const wchar_t* name : {L"closebtn", L"titlelabel", L"descriptlabel", L"msgiconimage"}) {
+        expectControl<CSkinControl>(*box, name);
+    }
+    CSkinControl* bar = box->findControl(L"bottombar");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->childCount(), 2u) << "two spacers that centre the buttons";
+    for (const wchar_t* image : {L"common/msg_noice.png", L"common/msg_ok.png", L"button_box_cancel.png",
+                                 L"button_box_hot.png", L"browse_button.png", L"error_edit_bg.png"}) {
+        EXPECT_TRUE(readSkinFile(image).has_value()) << testing::PrintToString(image);
+    }
+}
+
+TEST_F(ProductSkin, EveryLanguageFileCarriesEveryKey) {
+    for (const wchar_t* code : kLanguages) {
+        model::LanguageStrings strings = language(code);
+        for (const wchar_t* key : kKeys) {
+            EXPECT_TRUE(strings.contains(key)) << testing::PrintToString(code) << " lacks " << testing::PrintToString(key);
+        }
+    }
+}
+
+TEST_F(ProductSkin, TableOffersNineteenLanguagesAndTheConfirmCaption) {
+    ASSERT_EQ(languageCount(), 19u);
+    EXPECT_EQ(languageAt(0), std::make_pair(std::wstring(L"en_US"), std::wstring(L"English")));
+    EXPECT_EQ(languageAt(3), std::make_pair(std::wstring(L"ko_KR"), std::wstring(L"한국어")));
+    EXPECT_EQ(languageAt(11), std::make_pair(std::wstring(L"ar_IL"), std::wstring(L"العربية")));
+    EXPECT_EQ(languageAt(18)->first, L"uk_UA");
+    EXPECT_EQ(lookupText(L"confirm"), std::optional<std::wstring>(L"OK"));
+}
+
+TEST_F(ProductSkin, LicencesAreUtf16Resources) {
+    struct Licence {
+        int id;
+        wchar_t sample;  // a character the text must contain
+    } licences[] = {{130, L'许'}, {131, L'許'}, {132, L'L'}};
+    for (const Licence& licence : licences) {
+        HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(licence.id), L"TXT");
+        ASSERT_NE(resource, nullptr) << licence.id;
+        const auto* text = static_cast<const wchar_t*>(::LockResource(::LoadResource(nullptr, resource)));
+        const std::wstring licenceText(text, ::SizeofResource(nullptr, resource) / sizeof(wchar_t));
+        EXPECT_GT(licenceText.size(), 1000u) << licence.id;
+        EXPECT_NE(licenceText[0], L'\xFEFF') << "no byte order mark";
+        EXPECT_NE(licenceText.find(licence.sample), std::wstring::npos) << licence.id;
+    }
+}
+
+// The width a single-line text needs in its control, markup tags aside.
+int textWidth(CPaintManager& manager, CSkinLabel& label) {
+    std::wstring plain;
+    for (const TextRun& run : splitTextRuns(label.text())) plain += run.text;
+    return manager.measureText(label.showHtml() ? plain : label.text(), label.font()).cx;
+}
+
+// Shows the control: its page selected, hidden containers around it shown.
+void reveal(CSkinControl* control) {
+    for (CSkinControl* child = control; child->parent(); child = child->parent()) {
+        CSkinControl* parent = child->parent();
+        if (auto* tab = dynamic_cast<CSkinTabLayout*>(parent)) {
+            for (size_t i = 0; i < tab->childCount(); ++i) {
+                if (tab->childAt(i) == child) tab->selectItem(static_cast<int>(i));
+            }
+        } else {
+            child->setVisible(true);
+        }
+    }
+}
+
+void expectFits(CPaintManager& manager, const wchar_t* name, const std::wstring& code) {
+    auto* label = dynamic_cast<CSkinLabel*>(manager.findControl(name));
+    ASSERT_NE(label, nullptr) << testing::PrintToString(name);
+    if (label->isMultiline() || label->text().empty()) return;
+    reveal(label);
+    skintest::renderMarkup(manager);
+    const RECT& r = label->rect();
+    const int room = (r.right - r.left) - label->textPadding().left - label->textPadding().right;
+    EXPECT_LE(textWidth(manager, *label), room)
+        << testing::PrintToString(code) << ": " << testing::PrintToString(label->text()) << " overflows "
+        << testing::PrintToString(name);
+}
+
+TEST_F(ProductSkin, EveryTranslationFitsItsControl) {
+    for (const wchar_t* code : kLanguages) {
+        model::LanguageStrings strings = language(code);
+        auto manager = build(L"mainframe.xml");
+        for (const ui::ControlText& entry : ui::kLanguageTexts) {
+            manager->findControl(entry.control)->setText(strings.get(entry.key));
+            expectFits(*manager, entry.control, code);
+        }
+        // The install button also carries the custom-mode caption, the title bar the product name.
+        manager->findControl(L"installnowbtn")->setText(strings.get(L"Button_install_now"));
+        expectFits(*manager, L"installnowbtn", code);
+        manager->findControl(L"titlename")->setText(strings.get(L"titlename"));
+        expectFits(*manager, L"titlename", code);
+        auto confirmation = build(L"downloaderbox.xml");
+        for (const auto& [control, key] : {std::pair{L"btnLeft", L"Yes"}, {L"btnRight", L"No"}, {L"titlelabel", L"MSGBox_noice"}}) {
+            confirmation->findControl(control)->setText(strings.get(key));
+            expectFits(*confirmation, control, code);
+        }
+    }
+}
+
+// The viewer draws every layout in every language; the pictures stay with the test results.
+TEST_F(ProductSkin, ViewerPaintsEveryLayoutInEveryLanguage) {
+    const std::wstring folder = PELORA_SKIN_PICTURES;
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    for (const wchar_t* layout : kLayouts) {
+        std::wstring stem = layout;
+        stem = stem.substr(stem.find_last_of(L'/') + 1);
+        stem = stem.substr(0, stem.find(L'.'));
+        for (const wchar_t* code : kLanguages) {
+            const std::wstring picture = folder + L"\\" + stem + L"_" + code + L".png";
+            ::DeleteFileW(picture.c_str());
+            EXPECT_TRUE(utility::process::execute(testsupport::toolPath(L"skinviewer.exe"),
+                                                  L"--language " + std::wstring(code) + L" --png \"" + picture + L"\" " +
+                                                      layout,
+                                                  30000))
+                << testing::PrintToString(picture);
+            EXPECT_GT(testsupport::fileSize(picture), 2000) << testing::PrintToString(picture);
+        }
+    }
+}
+
+}  // namespace
