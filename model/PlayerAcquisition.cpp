@@ -162,8 +162,12 @@ bool DownloaderModel::onDownloadProgress(const char*, int, int received, int tot
     return true;
 }
 
+// Posted like every other report: the window's handler changes controls, which only the window
+// thread may touch.
 bool DownloaderModel::onDownloadFinished() {
-    percent_ = 100;
-    if (progressCallback) progressCallback(100, kUnknownTotal, kUnknownTotal);
+    _postToUi([this] {
+        percent_ = 100;
+        if (progressCallback) progressCallback(100, kUnknownTotal, kUnknownTotal);
+    });
     return true;
 }

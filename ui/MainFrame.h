@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
 #include "net/HttpClientWrapper.h"
@@ -15,8 +14,17 @@
 
 class DMainFrame : public toolkit::SkinWindow, public utility::CHttpClientWrapper::IHttpDownloadSink {
 public:
+    // Pages of "maintab".
+    enum Page { kSetupPage = 0, kLicencePage = 1, kProgressPage = 2, kGamePage = 3, kFinishPage = 4 };
+    // Window timer that advances the game package install bar.
+    static constexpr UINT kPackageProgressTimer = 800;
+
     DMainFrame();
     ~DMainFrame() override;
+
+    // Game package downloads report here, on the package worker.
+    bool onDownloadProgress(const char* data, int length, int received, int total) override;
+    bool onDownloadFinished() override;
 
 protected:
     const wchar_t* getWindowClassName() const override { return L"updateMframe"; }
@@ -29,11 +37,59 @@ protected:
     void onClick(toolkit::Notification& notification) override;
     LRESULT messageFilter(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
-public:
-    bool onDownloadProgress(const char* data, int length, int received, int total) override;
-    bool onDownloadFinished() override;
-
 private:
-    struct State;
-    std::unique_ptr<State> state_;
+    // Pages and the setup page.
+    void addRoutes();
+    void selectPage(int page);
+    void setCustomMode(bool custom);
+    bool isCustomMode();
+    void refreshSetupControls();
+    void applyInstallPathInput(const std::wstring& text);
+    void browseForFolder();
+    bool checkBeforeInstall();
+    void showError(const wchar_t* textKey);
+    void onInstallClick();
+    void onFinishClick();
+    void onCloseRequest();
+    void setText(const wchar_t* control, const std::wstring& text);
+    std::wstring getString(const wchar_t* key) const;
+
+    // The model's callbacks.
+    void onPlayerProgress(int percent, int received, int total);
+    void onPlayerDownloaded();
+    void onPlayerDownloadFailed();
+    void onPlayerInstalled(bool success);
+    void stopInstallingTimer();
+    void showSlowDownloadTip();
+    void leaveForBrowser(bool openBrowser, const std::wstring& speed);
+
+    // The game package step.
+    void startPackageWorker();
+    void _threadDownloadApk();
+    bool downloadInto(const std::wstring& url, const std::wstring& target);
+    void showPackageProgress(int received, int total);
+    void advancePackageInstallBar();
+    void postToWindow(std::function<void()> task);
+
+    // Interface language.
+    void fillLanguageCombo();
+    void onLanguageComSelected(int index);
+    void applyLanguageTexts();
+    std::wstring licenceText() const;
+
+    int currentPage_ = kSetupPage;
+    bool installStarted_ = false;
+    bool finished_ = false;
+    int lastPercent_ = 0;
+    int lastReceived_ = 0;
+    DWORD installClickTime_ = 0;
+    std::wstring localeCode_;
+    std::wstring gameName_;
+    int gameIndex_ = 0;
+    UINT_PTR installingTimer_ = 0;
+    int installingStep_ = 0;
+    bool packageTimerRunning_ = false;
+    utility::TaskThread packageWorker_;
+    utility::CHttpClientWrapper packageClient_;
+    DWORD lastPackagePost_ = 0;  // package worker only
 };

@@ -1,0 +1,41 @@
+#include "ui/GamePackagePlan.h"
+
+namespace ui {
+
+std::wstring safeFileName(const std::wstring& name) {
+    std::wstring safe = name;
+    for (wchar_t& c : safe) {
+        if (c < L' ' || std::wstring(L"\\/:*?\"<>|").find(c) != std::wstring::npos) c = L'_';
+    }
+    // "." and ".." name folders, not files.
+    if (safe.find_first_not_of(L'.') == std::wstring::npos) safe = L"_" + safe;
+    return safe;
+}
+
+GameFiles gameFiles(const std::wstring& installPath, const GamePackage& package) {
+    const std::wstring folder = installPath + L"\\";
+    const std::wstring packageName = safeFileName(package.app_package_name);
+    return GameFiles{folder + safeFileName(package.gamename) + (package.xapk ? L".xapk" : L".apk"),
+                     folder + packageName + L".obb", folder + packageName + L".ico"};
+}
+
+std::wstring installCommand(const GameFiles& files, const GamePackage& package) {
+    std::wstring command = L"installapk --index 0 --filename \"" + files.application + L"\"";
+    if (!package.app_obb.empty()) {
+        command += L" --packagename " + package.app_package_name + L" --fileobb \"" + files.expansion + L"\"";
+    }
+    return command + L" --wait --hide";
+}
+
+std::optional<std::wstring> directLaunchArguments(const GamePackage& package) {
+    const std::wstring start = L"apk=|show=true|package=" + package.app_package_name;
+    if (package.from_appstore) {
+        return start + L"|downloadapkurl=" + package.app_download_url + L";S.package=" + package.app_package_name +
+               L";S.appname=" + package.gamename + L";S.appicon=" + package.game_slt_url + L";S.appsize=96";
+    }
+    if (!package.gameid.empty()) return start + L"|downloadgameid=" + package.gameid;
+    if (package.app_package_name.empty() || !package.app_download_url.empty()) return std::nullopt;
+    return start + L"|downloadpackage=" + package.app_package_name;
+}
+
+}  // namespace ui

@@ -1,0 +1,86 @@
+// The interface language: the language combo of the title bar, the language files and the texts
+// they give the window's controls, and the licence of the market.
+
+#include "common/LogPrint.h"
+#include "config/RegionLanguage.h"
+#include "model/ConfigImp.h"
+#include "model/DownloaderModel.h"
+#include "toolkit/Button.h"
+#include "toolkit/Combo.h"
+#include "toolkit/SkinPackage.h"
+#include "toolkit/TextTables.h"
+#include "ui/LanguageCodes.h"
+#include "ui/LanguageTexts.h"
+#include "ui/MainFrame.h"
+#include "utility/UString.h"
+
+namespace {
+
+DownloaderModel& downloaderModel() { return *DownloaderModel::instance(); }
+
+constexpr int kLanguageFileAttempts = 3;
+
+}  // namespace
+
+void DMainFrame::fillLanguageCombo() {
+    auto* combo = findControl<toolkit::CSkinCombo>(L"languageCombo");
+    if (!combo) return;
+    std::vector<ui::LanguageEntry> languages;
+    for (size_t i = 0; i < toolkit::languageCount(); ++i) {
+        if (auto language = toolkit::languageAt(i)) languages.push_back(*language);
+    }
+    for (const auto& [code, name] : ui::startupLanguageFirst(languages, config::regionLanguage())) {
+        auto item = std::make_unique<toolkit::CSkinListItem>();
+        item->setText(name);
+        item->setUserData(code);
+        toolkit::CSkinListItem* added = combo->addItem(std::move(item));
+        // Selecting raises "itemselect", which loads the language before the first paint.
+        if (code == localeCode_) added->select(false);
+    }
+}
+
+void DMainFrame::onLanguageComSelected(int index) {
+    auto* combo = findControl<toolkit::CSkinCombo>(L"languageCombo");
+    toolkit::CSkinListItem* item = combo ? combo->itemAt(index) : nullptr;
+    if (!item) return;
+    localeCode_ = item->userData();
+    const std::wstring shortCode = ui::shortLanguageCode(localeCode_);
+    downloaderModel().setLanguage(shortCode);
+    ConfigImp::instance().setLanguage(shortCode);
+    const std::wstring file = ConfigImp::instance().languageFile();
+    for (int attempt = 0; attempt < kLanguageFileAttempts; ++attempt) {
+        PEL_LOG(L"load language %s", file.c_str());
+        if (const std::optional<std::string> bytes = toolkit::readSkinFile(file)) {
+            // The bytes may hold a zero; the text ends there, as it would in a C buffer.
+            const std::string text(bytes->c_str());
+            if (downloaderModel().loadLanguage(utility::ustring::utf8ToWide(text))) break;
+        } else {
+            PEL_LOG(L"get resource error. %d", ::GetLastError());
+        }
+        ::Sleep(0);
+    }
+    ::SetWindowTextW(hwnd(), getString(L"Title_wndTitle").c_str());
+    applyLanguageTexts();
+    setText(L"titlename", getString(L"titlename"));
+    setText(L"protocoledit", licenceText());
+    setText(L"confirmprotocolbtn", getString(L"accept_protocol"));
+}
+
+void DMainFrame::applyLanguageTexts() {
+    for (const ui::ControlText& entry : ui::kLanguageTexts) setText(entry.control, getString(entry.key));
+    if (auto* homepage = findControl<toolkit::CSkinButton>(L"homepageBtn")) {
+        homepage->setTextColor(0xFFFFFFFF);
+        homepage->setText(ConfigImp::instance().websiteUrl());
+    }
+}
+
+// The licence resource of the market: simplified Chinese, traditional Chinese or English.
+std::wstring DMainFrame::licenceText() const {
+    const std::wstring& language = ConfigImp::instance().getLanguage();
+    const int id = language == L"cn" ? 130 : language == L"tw" ? 131 : 132;
+    HMODULE module = ::GetModuleHandleW(nullptr);
+    HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(id), L"TXT");
+    HGLOBAL loaded = resource ? ::LoadResource(module, resource) : nullptr;
+    const auto* text = loaded ? static_cast<const wchar_t*>(::LockResource(loaded)) : nullptr;
+    return text ? std::wstring(text, ::SizeofResource(module, resource) / sizeof(wchar_t)) : std::wstring();
+}

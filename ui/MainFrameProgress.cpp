@@ -1,0 +1,106 @@
+// The main window's progress page: the emulator's download and installation, and the slow-download
+// tip offered when the user closes the window during a download.
+
+#include "model/ConfigImp.h"
+#include "model/DownloaderModel.h"
+#include "toolkit/Progress.h"
+#include "ui/GamePackagePlan.h"
+#include "ui/MainFrame.h"
+#include "ui/MessageBox.h"
+#include "ui/ProgressTexts.h"
+#include "utility/AsyncRun.h"
+#include "utility/Runable.h"
+#include "utility/UiDispatcher.h"
+#include "utility/USystem.h"
+
+namespace {
+
+DownloaderModel& downloaderModel() { return *DownloaderModel::instance(); }
+
+bool arabicInterface() { return ConfigImp::instance().getLanguage() == L"ar"; }
+
+}  // namespace
+
+void DMainFrame::onPlayerProgress(int percent, int received, int total) {
+    lastReceived_ = received;
+    if (percent == -1) {
+        setText(L"loadingprogresslabel", getString(L"Label_getversion_info"));
+        setText(L"downloadProgressLabel", L"");
+        return;
+    }
+    if (received == 0 || total == 0) return;
+    setText(L"downloadProgressLabel", ui::sizeLine(received, total));
+    setText(L"loadingprogresslabel",
+            ui::statusLine(getString(L"Label_downloading"), percent, received, total, arabicInterface()));
+    if (auto* bar = findControl<toolkit::CSkinProgress>(L"installprogressbar")) {
+        bar->setValue(ui::downloadBarValue(percent, arabicInterface()));
+    }
+    lastPercent_ = percent < 2 ? 1 : percent;
+}
+
+void DMainFrame::onPlayerDownloaded() {
+    setText(L"loadingprogresslabel", getString(L"Label_installing_waiting"));
+    if (toolkit::CSkinControl* sizeLine = findControl(L"downloadProgressLabel")) sizeLine->setVisible(false);
+    stopInstallingTimer();
+    utility::runAsyncThenCollect([] { downloaderModel()._threadInsPlayer(); });
+    installingStep_ = 0;
+    // The installer reports nothing, so the bar is walked from 64 to 100 meanwhile.
+    installingTimer_ = utility::UiDispatcher::instance()->setTimer(1500, utility::makeRunable([this] {
+        if (auto* bar = findControl<toolkit::CSkinProgress>(L"installprogressbar")) {
+            bar->setValue(ui::installBarValue(installingStep_));
+        }
+    }));
+}
+
+void DMainFrame::stopInstallingTimer() {
+    if (installingTimer_ == 0) return;
+    if (auto* dispatcher = utility::UiDispatcher::instance()) dispatcher->killTimer(installingTimer_);
+    installingTimer_ = 0;
+}
+
+void DMainFrame::onPlayerInstalled(bool success) {
+    stopInstallingTimer();
+    if (success) {
+        if (auto* bar = findControl<toolkit::CSkinProgress>(L"installprogressbar")) bar->setValue(100);
+    }
+    const std::vector<GamePackage> packages = downloaderModel().gamePackages();
+    if (!packages.empty()) {
+        const GamePackage& first = packages.front();
+        if (const std::optional<std::wstring> arguments = ui::directLaunchArguments(first)) {
+            downloaderModel().runPlayer(*arguments);
+            ::PostQuitMessage(0);
+            return;
+        }
+        selectPage(kGamePage);
+        setText(L"apkinstallprogresslabel", getString(L"progress_downloading_label") + L" " + first.gamename);
+        gameName_ = first.gamename;
+        startPackageWorker();
+        return;
+    }
+    if (!downloaderModel().getPackage().empty()) {
+        downloaderModel().launchPlayer();
+        ::PostQuitMessage(0);
+        return;
+    }
+    selectPage(kFinishPage);
+    finished_ = true;
+}
+
+void DMainFrame::showSlowDownloadTip() {
+    const unsigned elapsed = (::GetTickCount() - installClickTime_) / 1000;
+    msg::showMessageBox(hwnd(), 0, getString(L"MSGBox_noice"), getString(L"download_slowtip"),
+                        {{getString(L"downloadBybrowser"),
+                          [this, elapsed] { leaveForBrowser(true, ui::speedLabel(lastReceived_, elapsed)); }, true},
+                         {getString(L"download_close"),
+                          [this, elapsed] { leaveForBrowser(false, ui::speedLabel(lastReceived_, elapsed)); }, true}});
+}
+
+// Both choices of the tip end the program after reporting the speed; one also opens the browser on
+// the package being downloaded.
+void DMainFrame::leaveForBrowser(bool openBrowser, const std::wstring& speed) {
+    if (openBrowser) utility::usystem::openUrl(downloaderModel().getPlayerUrl());
+    showWindow(false);
+    downloaderModel().sendEventNow(openBrowser ? L"DownloadSlowUseBrowser3.0" : L"DownloadSlowUserCancel3.0", speed);
+    close(IDCLOSE);
+    ::PostQuitMessage(0);
+}
