@@ -16,10 +16,12 @@ std::wstring tidyInstallPath(const std::wstring& path) {
     for (size_t at = tidy.find(L"\\\\"); at != std::wstring::npos; at = tidy.find(L"\\\\", at + 2)) {
         tidy.replace(at, 2, L"\\");
     }
+    // Blanks are trimmed from the folder itself, also where the trailing separator follows them.
+    while (!tidy.empty() && tidy.back() == L'\\') tidy.pop_back();
     const size_t first = tidy.find_first_not_of(L' ');
     const size_t last = tidy.find_last_not_of(L' ');
     tidy = first == std::wstring::npos ? L"" : tidy.substr(first, last - first + 1);
-    if (!tidy.empty() && tidy.back() != L'\\') tidy += L'\\';
+    if (!tidy.empty()) tidy += L'\\';
     return tidy;
 }
 
