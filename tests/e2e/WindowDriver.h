@@ -1,0 +1,40 @@
+#pragma once
+// Drives one window of the program under test by its layout's control names: real clicks at the
+// controls' places on the screen, keys, and pictures of what the window shows.
+
+#include <windows.h>
+
+#include <string>
+
+#include "tests/e2e/SkinMap.h"
+#include "tests/e2e/WindowShot.h"
+
+namespace e2e {
+
+class WindowDriver {
+public:
+    // window shows the layout (its skin file); the map starts in the layout's own state.
+    WindowDriver(HWND window, const std::wstring& layout);
+
+    HWND hwnd() const { return window_; }
+    // The mirror of the window's layout; bring it into the window's state before clicking.
+    SkinMap& map() { return map_; }
+
+    bool exists() const { return ::IsWindow(window_) != FALSE; }
+    bool visible() const { return ::IsWindowVisible(window_) != FALSE; }
+    bool enabled() const { return ::IsWindowEnabled(window_) != FALSE; }
+    std::wstring title() const;
+
+    POINT centreOf(const std::wstring& control) { return map_.centreOnScreen(control, window_); }
+    void click(const std::wstring& control);
+    // Clicks where no control reacts, which makes the window the active one for keys.
+    void activate();
+    void hover(const std::wstring& control);
+    WindowShot shoot(const std::wstring& name) const { return shootWindow(window_, name); }
+
+private:
+    HWND window_;
+    SkinMap map_;
+};
+
+}  // namespace e2e
