@@ -5,6 +5,7 @@ Addresses inside answers are absolute, built from `base` ("http://127.0.0.1:PORT
 """
 
 import base64
+import copy
 import hashlib
 import struct
 
@@ -24,6 +25,8 @@ BUILTIN_PACKAGE_PATHS = [
 
 OPENID_PREFIX, OPENID_SUFFIX = "/player_files/openidconfig/", ".data"
 DEFAULT_OPENID = "12345"
+# A channel whose game the downloader fetches and installs itself: no game id, so no store hand-off.
+FETCHED_GAME_OPENID = "12346"
 
 
 def cdn_path(market, edition):
@@ -44,7 +47,7 @@ def version_answer(base, market, installer, editions=None):
 
 def default_openid_configs():
     """Open id -> configuration; "{base}" in any string stands for the server's own address."""
-    return {DEFAULT_OPENID: {
+    configs = {DEFAULT_OPENID: {
         "result": [{
             "app_download_url": "{base}/games/example.apk",
             "app_package_name": "com.example.game",
@@ -70,6 +73,10 @@ def default_openid_configs():
         "cleanmodel": 0,
         "root": True,
     }}
+    fetched = copy.deepcopy(configs[DEFAULT_OPENID])
+    fetched["result"][0]["gameid"] = ""
+    configs[FETCHED_GAME_OPENID] = fetched
+    return configs
 
 
 def with_base(value, base):
