@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "common/LogPrint.h"
+#include "utility/ComApartment.h"
 #include "utility/ScopedHandle.h"
 
 namespace helper {
@@ -28,6 +29,8 @@ std::wstring desktopFolder() {
 
 void createShortcut(const std::wstring& name, const std::wstring& icon, const std::wstring& folder,
                     const std::wstring& target, const std::wstring& arguments) {
+    // Shortcuts are made on worker threads too, which may not have COM yet.
+    const utility::ComApartment com;
     const std::wstring desktop = desktopFolder();
     if (desktop.empty()) return;
 

@@ -44,12 +44,7 @@ std::wstring DownloaderModel::installerParameters() const {
     return parameters;
 }
 
-void DownloaderModel::_threadInsPlayer() {
-    // A pool thread: the shortcut below needs COM on this thread.
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    _installPlayer();
-    if (SUCCEEDED(com)) ::CoUninitialize();
-}
+void DownloaderModel::_threadInsPlayer() { _installPlayer(); }
 
 void DownloaderModel::_installPlayer() {
     const std::wstring parameters = installerParameters();

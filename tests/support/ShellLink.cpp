@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "utility/ComApartment.h"
 #include "utility/ScopedHandle.h"
 #include "utility/UString.h"
 
@@ -17,8 +18,7 @@ std::wstring desktopFolder() {
 }
 
 Link readLink(const std::wstring& file) {
-    // Harmless where the calling thread has COM already.
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const utility::ComApartment com;
     Link read;
     {
         utility::UniqueCom<IShellLinkW> link;
@@ -43,7 +43,6 @@ Link readLink(const std::wstring& file) {
             read.folder = text;
         }
     }
-    if (SUCCEEDED(com)) ::CoUninitialize();
     return read;
 }
 
