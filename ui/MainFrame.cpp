@@ -256,7 +256,13 @@ LRESULT DMainFrame::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         advancePackageInstallBar();
         return 0;
     }
-    return SkinWindow::handleMessage(message, wParam, lParam);
+    const LRESULT result = SkinWindow::handleMessage(message, wParam, lParam);
+    // When the user first sees the window: start-up time is read from the log.
+    if (!firstFrameLogged_ && paintManager().frame()) {
+        firstFrameLogged_ = true;
+        PEL_LOG(L"main window first frame shown");
+    }
+    return result;
 }
 
 LRESULT DMainFrame::onDestroy(WPARAM wParam, LPARAM lParam, bool& handled) {

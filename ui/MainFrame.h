@@ -92,4 +92,5 @@ private:
     utility::TaskThread packageWorker_;
     utility::CHttpClientWrapper packageClient_;
     DWORD lastPackagePost_ = 0;  // package worker only
+    bool firstFrameLogged_ = false;
 };
