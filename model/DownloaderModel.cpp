@@ -7,6 +7,7 @@
 #include "helper/Disk.h"
 #include "model/ConfigImp.h"
 #include "model/DownloaderIdentity.h"
+#include "model/InstanceIdentity.h"
 #include "utility/ScopedHandle.h"
 #include "utility/UiDispatcher.h"
 #include "utility/UString.h"
@@ -167,6 +168,22 @@ void DownloaderModel::_postToUi(std::function<void()> task) {
 bool DownloaderModel::loadLanguage(const std::wstring& xml) { return languageStrings_.load(xml); }
 
 std::wstring DownloaderModel::getString(const std::wstring& id) const { return languageStrings_.get(id); }
+
+bool DownloaderModel::popupExistPwnd() {
+    utility::UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, model::kInstanceId));
+    if (mutex && ::GetLastError() == ERROR_ALREADY_EXISTS) mutex.reset();
+    if (mutex) {
+        instanceMutex_ = mutex.release();
+        PEL_LOG(L"wnd not exist");
+        return false;
+    }
+    // The running downloader may not have made its mailbox yet; then it simply is not told.
+    if (HWND mailbox = ::FindWindowExW(nullptr, nullptr, model::kInstanceId, nullptr)) {
+        ::PostMessageW(mailbox, model::kMsgShowMainFrame, 0, 0);
+    }
+    PEL_LOG(L"wnd exist");
+    return true;
+}
 
 void DownloaderModel::stop() {
     if (urlWaitTimerId_ != 0) {

@@ -83,6 +83,10 @@ public:
     // The text for the id, or the id itself.
     std::wstring getString(const std::wstring& id) const;
 
+    // The single-instance test: false when this process is the only downloader (it then holds the
+    // instance mutex until stop()); true when another one runs, after asking it to show its window.
+    bool popupExistPwnd();
+
     // Shutdown: stops the timer, the workers, the clients and analytics, and drops pending UI tasks.
     void stop();
 
