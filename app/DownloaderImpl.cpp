@@ -1,0 +1,60 @@
+#include "app/DownloaderImpl.h"
+
+#include "common/LogPrint.h"
+#include "model/DownloaderModel.h"
+#include "model/InstanceIdentity.h"
+#include "ui/MainFrame.h"
+#include "utility/UString.h"
+#include "utility/USystem.h"
+
+namespace {
+
+// Windows XP and older also get the system menu and the sizing frame.
+DWORD mainFrameStyle() {
+    DWORD style = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    if (utility::usystem::windowsVersion().major <= 5) style |= WS_SYSMENU | WS_THICKFRAME;
+    return style;
+}
+
+}  // namespace
+
+bool DownloaderImpl::entrance(HINSTANCE instance, const wchar_t* commandLine) {
+    DownloaderModel* model = DownloaderModel::instance();
+    if (model->popupExistPwnd()) {
+        PEL_LOG(L"It's exist");
+        return false;
+    }
+    PEL_LOG(L"player path is %s", utility::ustring::exeDir().c_str());
+    model->init(commandLine);
+    model->setInstanceHandle(instance);
+    showMainFrame();
+    // Made after the window: a second start that comes earlier finds no mailbox and just exits.
+    mailbox_.create(model::kInstanceId, this);
+    model->sendEvent(L"download_run", model->getOpenId());
+    return true;
+}
+
+void DownloaderImpl::showMainFrame() {
+    PEL_LOG(L"player, create main window...");
+    if (mainFrame_ == nullptr) {
+        mainFrame_ = new DMainFrame();
+        mainWindow_ = mainFrame_->create(nullptr, L"", mainFrameStyle(), 0);
+        if (mainWindow_ == nullptr) {
+            // Without a window nothing would ever end the message loop.
+            PEL_LOG(L"main window not created, error %u", static_cast<unsigned>(::GetLastError()));
+            ::PostQuitMessage(0);
+            return;
+        }
+        mainFrame_->centerWindow();
+    }
+    if (!::IsWindow(mainWindow_)) return;  // closed, and the loop is about to end
+    mainFrame_->showWindow(true, true);
+    ::BringWindowToTop(mainWindow_);
+    utility::usystem::showWndOnTop(mainWindow_);
+}
+
+int DownloaderImpl::onHandleWindowIPC(UINT message, WPARAM, LPARAM) {
+    PEL_LOG(L"onHandleWindowIPC, msg = %d", static_cast<int>(message));
+    if (message == model::kMsgShowMainFrame) showMainFrame();
+    return 0;
+}

@@ -1,0 +1,88 @@
+// The downloader's entry point: start-up in a fixed order, one running instance, the message loop,
+// and the shutdown that leaves no worker or download process behind.
+
+#include <winsock2.h>
+#include <windows.h>
+#include <objbase.h>
+
+#include <string>
+
+#include "app/DownloaderImpl.h"
+#include "common/Log.h"
+#include "common/LogPrint.h"
+#include "config/CommonInit.h"
+#include "model/DownloaderModel.h"
+#include "toolkit/GdiPlusSession.h"
+#include "toolkit/MessageLoop.h"
+#include "toolkit/SkinPackage.h"
+#include "utility/UiDispatcher.h"
+#include "utility/UProcess.h"
+#include "utility/UString.h"
+
+namespace {
+
+constexpr wchar_t kVersion[] = L"2.2";
+constexpr int kSkinResourceId = 129;
+
+// A designer's skin folder beside the executable wins over the packaged files.
+void initSkin(HINSTANCE instance) {
+    const std::wstring folder = utility::ustring::exeDir() + L"downloader_skin";
+    const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        toolkit::setResourceFolder(folder);
+    }
+    toolkit::loadSkinPackage(instance, kSkinResourceId);
+}
+
+// The crash reporter ships separately and may be missing; the program runs the same without it.
+void installCrashReporter() {
+    using InitBugReportFn = int(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*);
+    using SetShowReportUIFn = int(__cdecl*)(int);
+    using SetRestartExePathFn = int(__cdecl*)(const wchar_t*);
+
+    // Never freed: the reporter must stay loaded to catch a crash at any later moment.
+    HMODULE library = ::LoadLibraryW(L"crashreport.dll");
+    if (library == nullptr) return;
+    auto initBugReport = reinterpret_cast<InitBugReportFn>(::GetProcAddress(library, "InitBugReport"));
+    if (initBugReport == nullptr) return;
+    initBugReport(L"qorplayer", L"1.0", L"qorplayer");
+    auto setShowReportUI = reinterpret_cast<SetShowReportUIFn>(::GetProcAddress(library, "SetShowReportUI"));
+    if (setShowReportUI == nullptr) return;
+    setShowReportUI(0);
+    auto setRestartExePath = reinterpret_cast<SetRestartExePathFn>(::GetProcAddress(library, "SetRestartExePath"));
+    if (setRestartExePath == nullptr) return;
+    wchar_t exePath[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, exePath, MAX_PATH);
+    setRestartExePath(exePath);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
+    if (FAILED(::CoInitialize(nullptr))) {
+        ::MessageBoxW(nullptr, L"Error", L"CoInitialize error", MB_OK);
+        return 0;
+    }
+    WSADATA winsock{};
+    ::WSAStartup(MAKEWORD(2, 2), &winsock);  // a failure shows up later as a failed connection
+    config::commonInit(L"", L"");
+    logWriter = &common::log;
+    utility::UiDispatcher::create();
+    PEL_LOG(L"downloader start. version is : %s *******************************************************", kVersion);
+    PEL_LOG(L"commoninit end");
+    {
+        toolkit::GdiPlusSession gdiPlus;
+        initSkin(instance);
+        PEL_LOG(L"skinInit end");
+        installCrashReporter();
+
+        DownloaderImpl app;
+        if (app.entrance(instance, commandLine)) toolkit::runMessageLoop();
+
+        DownloaderModel::destroyInstance();
+        // A download process of ours must not outlive the downloader.
+        utility::process::killByImageName(L"pelcurl.exe");
+    }
+    ::CoUninitialize();
+    return 0;
+}
