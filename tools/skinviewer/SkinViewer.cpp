@@ -1,12 +1,15 @@
 // Opens a layout of the downloader's skin in a window, or renders it to a PNG without showing it,
 // in any of the interface languages. For designers and translators, and for the README's pictures.
 //
-//   skinviewer.exe [--skin DIR] [--language CODE] [--page N] [--set NAME.ATTRIBUTE=VALUE]... [--png FILE] LAYOUT
+//   skinviewer.exe [--skin DIR] [--language CODE] [--page N] [--set NAME.ATTRIBUTE=VALUE]...
+//                  [--png FILE] [--rects] LAYOUT
 //
 // --skin uses a skin folder on disk before the packaged skin; --language applies the texts of
 // language/downloader_CODE.xml (and the licence of that market); --page selects a page of the
-// layout's tab layout; --set sets any attribute of a named control. Exit code 0 on success, 1 when
-// the layout cannot be built or the picture cannot be written, 2 for a usage error.
+// layout's tab layout; --set sets any attribute of a named control; --rects prints where every
+// named control that shows sits ("name left,top,right,bottom"), which scripts use to click it.
+// Exit code 0 on success, 1 when the layout cannot be built or the picture cannot be written, 2 for
+// a usage error.
 
 #include <windows.h>
 #include <shellapi.h>
@@ -34,6 +37,7 @@ struct Options {
     int page = -1;
     std::vector<std::wstring> settings;  // NAME.ATTRIBUTE=VALUE
     std::wstring png;
+    bool rects = false;
     std::wstring layout;
 };
 
@@ -51,6 +55,8 @@ bool parseOptions(int argc, wchar_t** argv, Options& options) {
             options.settings.push_back(argv[++i]);
         } else if (argument == L"--png" && hasValue) {
             options.png = argv[++i];
+        } else if (argument == L"--rects") {
+            options.rects = true;
         } else if (!argument.empty() && argument[0] != L'-' && options.layout.empty()) {
             options.layout = argument;
         } else {
@@ -136,6 +142,15 @@ private:
     const Options& options_;
 };
 
+void printRects(toolkit::CSkinControl* control) {
+    if (!control || !control->isVisible()) return;
+    const RECT& r = control->rect();
+    if (!control->name().empty()) {
+        std::fwprintf(stdout, L"%ls %ld,%ld,%ld,%ld\n", control->name().c_str(), r.left, r.top, r.right, r.bottom);
+    }
+    for (size_t i = 0; i < control->childCount(); ++i) printRects(control->childAt(i));
+}
+
 int renderPicture(const Options& options) {
     toolkit::LayoutResult layout = toolkit::loadLayout(options.layout);
     if (const auto* error = std::get_if<toolkit::LayoutError>(&layout)) {
@@ -152,6 +167,8 @@ int renderPicture(const Options& options) {
     applyOptions(manager, options);
     toolkit::Canvas canvas(manager.size().cx, manager.size().cy);
     manager.render(canvas);
+    if (options.rects) printRects(manager.root());
+    if (options.png.empty()) return 0;
     if (!toolkit::savePng(canvas, options.png)) {
         std::fwprintf(stderr, L"cannot write %ls\n", options.png.c_str());
         return 1;
@@ -178,11 +195,11 @@ int wmain(int argc, wchar_t** argv) {
     if (!parseOptions(argc, argv, options)) {
         std::fwprintf(stderr,
                       L"usage: skinviewer [--skin DIR] [--language CODE] [--page N] "
-                      L"[--set NAME.ATTRIBUTE=VALUE]... [--png FILE] LAYOUT\n");
+                      L"[--set NAME.ATTRIBUTE=VALUE]... [--png FILE] [--rects] LAYOUT\n");
         return 2;
     }
     toolkit::GdiPlusSession gdiPlus;
     toolkit::loadSkinPackage(::GetModuleHandleW(nullptr), 129);
     if (!options.skinFolder.empty()) toolkit::setResourceFolder(options.skinFolder);
-    return options.png.empty() ? showWindow(options) : renderPicture(options);
+    return options.png.empty() && !options.rects ? showWindow(options) : renderPicture(options);
 }
