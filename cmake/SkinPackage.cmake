@@ -1,6 +1,21 @@
 # The skin package: skin/ packed by Debian's 7zz (solid 7z, LZMA2, 2 MiB dictionary) as resource
 # ZIPRES 129, and the licence texts as UTF-16LE resources TXT 130 (simplified Chinese), 131
 # (traditional Chinese) and 132 (English). Programs that show the skin add ${PELORA_SKIN_RC}.
+# pelora_pack_skin(ARCHIVE FOLDER ITEM...): the items of FOLDER packed into ARCHIVE as the shipped
+# package is, repacked whenever a file below FOLDER changes.
+function(pelora_pack_skin archive folder)
+    file(GLOB_RECURSE files CONFIGURE_DEPENDS ${folder}/*)
+    add_custom_command(
+        OUTPUT ${archive}
+        COMMAND ${CMAKE_COMMAND} -E rm -f ${archive}
+        COMMAND 7zz a -t7z -m0=lzma2 -md=2m -ms=on -bso0 -bsp0 ${archive} ${ARGN}
+        WORKING_DIRECTORY ${folder}
+        DEPENDS ${files}
+        COMMENT "Packing ${archive}"
+        VERBATIM
+    )
+endfunction()
+
 set(skin_dir ${CMAKE_SOURCE_DIR}/skin)
 set(skin_out ${CMAKE_BINARY_DIR}/skin)
 file(MAKE_DIRECTORY ${skin_out})
@@ -8,18 +23,8 @@ file(MAKE_DIRECTORY ${skin_out})
 # What the package holds: everything but the designers' notes, the image sources and the licences.
 file(GLOB skin_top RELATIVE ${skin_dir} CONFIGURE_DEPENDS ${skin_dir}/*)
 list(REMOVE_ITEM skin_top README.md art licence)
-file(GLOB_RECURSE skin_files CONFIGURE_DEPENDS ${skin_dir}/*)
-
 set(PELORA_SKIN_ARCHIVE ${skin_out}/skin.7z)
-add_custom_command(
-    OUTPUT ${PELORA_SKIN_ARCHIVE}
-    COMMAND ${CMAKE_COMMAND} -E rm -f ${PELORA_SKIN_ARCHIVE}
-    COMMAND 7zz a -t7z -m0=lzma2 -md=2m -ms=on -bso0 -bsp0 ${PELORA_SKIN_ARCHIVE} ${skin_top}
-    WORKING_DIRECTORY ${skin_dir}
-    DEPENDS ${skin_files}
-    COMMENT "Packing the skin"
-    VERBATIM
-)
+pelora_pack_skin(${PELORA_SKIN_ARCHIVE} ${skin_dir} ${skin_top})
 
 set(skin_resources ${PELORA_SKIN_ARCHIVE})
 set(skin_rc_lines "129 ZIPRES \"${PELORA_SKIN_ARCHIVE}\"\n")

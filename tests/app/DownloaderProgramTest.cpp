@@ -33,23 +33,14 @@ constexpr auto kStartTime = std::chrono::seconds(30);
 constexpr DWORD kExitWaitMs = 30000;
 
 std::vector<HWND> windowsOf(DWORD processId, const std::wstring& className) {
-    struct Search {
-        DWORD processId;
-        const std::wstring* className;
-        std::vector<HWND> found;
-    } search{processId, &className, {}};
-    ::EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            wchar_t name[256] = {};
-            ::GetClassNameW(window, name, 256);
-            if (owner == s->processId && *s->className == name) s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> found;
+    for (HWND window = ::FindWindowExW(nullptr, nullptr, className.c_str(), nullptr); window;
+         window = ::FindWindowExW(nullptr, window, className.c_str(), nullptr)) {
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(window, &owner);
+        if (owner == processId) found.push_back(window);
+    }
+    return found;
 }
 
 // A started process, ended at destruction if it still runs.
