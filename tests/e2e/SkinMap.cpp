@@ -5,11 +5,11 @@
 #include <optional>
 #include <utility>
 
-#include "model/LanguageStrings.h"
+#include "model/ConfigImp.h"
+#include "tests/e2e/LanguageFile.h"
 #include "toolkit/Canvas.h"
 #include "toolkit/Container.h"
 #include "toolkit/ControlFactory.h"
-#include "toolkit/GdiPlusSession.h"
 #include "toolkit/LayoutDocument.h"
 #include "toolkit/SkinPackage.h"
 #include "toolkit/TabLayout.h"
@@ -20,21 +20,15 @@ namespace e2e {
 
 namespace {
 
-void loadPackageOnce() {
-    static toolkit::GdiPlusSession* const gdiPlus = [] {
-        toolkit::loadSkinPackage(::GetModuleHandleW(nullptr), 129);
-        return new toolkit::GdiPlusSession();  // kept for the whole test program
-    }();
-    (void)gdiPlus;
-}
-
 // What reveal changed, so it can be put back.
 struct Revealed {
     std::vector<std::pair<toolkit::CSkinTabLayout*, int>> tabs;
     std::vector<toolkit::CSkinControl*> shown;
 };
 
-Revealed reveal(toolkit::CSkinControl* control) {
+// Selects the pages holding the control and shows the hidden containers around it; the control's own
+// visibility changes only when withSelf is set.
+Revealed reveal(toolkit::CSkinControl* control, bool withSelf = true) {
     Revealed changed;
     for (toolkit::CSkinControl* child = control; child->parent(); child = child->parent()) {
         toolkit::CSkinControl* parent = child->parent();
@@ -45,7 +39,7 @@ Revealed reveal(toolkit::CSkinControl* control) {
                     tab->selectItem(static_cast<int>(i));
                 }
             }
-        } else if (!child->isVisible()) {
+        } else if (!child->isVisible() && (withSelf || child != control)) {
             child->setVisible(true);
             changed.shown.push_back(child);
         }
@@ -61,7 +55,7 @@ void undo(const Revealed& changed) {
 }  // namespace
 
 SkinMap::SkinMap(const std::wstring& layout) : manager_(std::make_unique<toolkit::CPaintManager>()) {
-    loadPackageOnce();
+    useEmbeddedSkin();
     toolkit::LayoutResult loaded = toolkit::loadLayout(layout);
     if (const auto* error = std::get_if<toolkit::LayoutError>(&loaded)) {
         ADD_FAILURE() << "layout " << utility::ustring::wideToUtf8(layout)
@@ -77,11 +71,16 @@ SkinMap::SkinMap(const std::wstring& layout) : manager_(std::make_unique<toolkit
 SkinMap::~SkinMap() = default;
 
 void SkinMap::applyLanguage(const std::wstring& code) {
-    model::LanguageStrings strings;
-    const std::optional<std::string> file = toolkit::readSkinFile(L"language\\downloader_" + code + L".xml");
-    ASSERT_TRUE(file && strings.load(utility::ustring::utf8ToWide(*file))) << utility::ustring::wideToUtf8(code);
+    const model::LanguageStrings strings = languageStrings(code);
     for (const ui::ControlText& entry : ui::kLanguageTexts) setText(entry.control, strings.get(entry.key));
     setText(L"titlename", strings.get(L"titlename"));
+    setText(L"protocoledit", licenceText(code));
+    setText(L"confirmprotocolbtn", strings.get(L"accept_protocol"));
+    ConfigImp::instance().setLanguage(code);
+    if (toolkit::CSkinControl* home = manager_->findControl(L"homepageBtn")) {
+        home->setAttribute(L"textcolor", L"#FFFFFFFF");
+        home->setText(ConfigImp::instance().websiteUrl());
+    }
 }
 
 void SkinMap::setText(const std::wstring& name, const std::wstring& text) {
@@ -90,6 +89,10 @@ void SkinMap::setText(const std::wstring& name, const std::wstring& text) {
 
 void SkinMap::setVisible(const std::wstring& name, bool visible) {
     if (toolkit::CSkinControl* control = manager_->findControl(name)) control->setVisible(visible);
+}
+
+void SkinMap::setAttribute(const std::wstring& name, const std::wstring& attribute, const std::wstring& value) {
+    if (toolkit::CSkinControl* control = manager_->findControl(name)) control->setAttribute(attribute, value);
 }
 
 void SkinMap::insertButton(const std::wstring& container, const std::wstring& text,
@@ -113,6 +116,24 @@ RECT SkinMap::place(const std::wstring& name) {
     undo(changed);
     manager_->needLayout();
     return rect;
+}
+
+std::vector<uint32_t> SkinMap::paint(const std::wstring& name, RECT& rect) {
+    std::vector<uint32_t> pixels;
+    rect = place(name);
+    toolkit::CSkinControl* control = manager_->findControl(name);
+    if (control == nullptr) return pixels;
+    // The place the control has when shown, painted as the mirror's state has it there.
+    const Revealed changed = reveal(control, false);
+    manager_->needLayout();
+    toolkit::Canvas canvas(manager_->size().cx, manager_->size().cy);
+    manager_->render(canvas);
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        for (int x = rect.left; x < rect.right; ++x) pixels.push_back(canvas.pixel(x, y));
+    }
+    undo(changed);
+    manager_->needLayout();
+    return pixels;
 }
 
 POINT SkinMap::centreOnScreen(const std::wstring& name, HWND window) {

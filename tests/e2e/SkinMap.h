@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,10 +21,12 @@ public:
     explicit SkinMap(const std::wstring& layout);
     ~SkinMap();
 
-    // Texts of language\downloader_<code>.xml on the main window's controls, as the program sets them.
+    // The main window's texts for a market language (a short code such as "kr"), as the program sets
+    // them: its language file's texts, the licence and the home page address.
     void applyLanguage(const std::wstring& code);
     void setText(const std::wstring& name, const std::wstring& text);
     void setVisible(const std::wstring& name, bool visible);
+    void setAttribute(const std::wstring& name, const std::wstring& attribute, const std::wstring& value);
     // Inserts a button before the container's last child (a message box's selection).
     void insertButton(const std::wstring& container, const std::wstring& text,
                       const std::vector<std::pair<std::wstring, std::wstring>>& attributes);
@@ -31,6 +34,9 @@ public:
     // The control's rectangle in window coordinates, its page selected and hidden containers around it
     // shown for the measurement only. Empty when there is no such control.
     RECT place(const std::wstring& name);
+    // The rectangle the control has when shown, painted in the mirror's state (a hidden control leaves
+    // what is behind it): premultiplied ARGB rows.
+    std::vector<uint32_t> paint(const std::wstring& name, RECT& rect);
     // The centre of the control on the screen, for a window of this layout.
     POINT centreOnScreen(const std::wstring& name, HWND window);
     // A point inside the window that holds no control that reacts to clicks (the title bar's middle).

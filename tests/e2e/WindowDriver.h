@@ -11,6 +11,9 @@
 
 namespace e2e {
 
+// A mismatch (below) at most this big is the same look: a few pixels of anti-aliasing may differ.
+inline constexpr double kSameLook = 0.02;
+
 class WindowDriver {
 public:
     // window shows the layout (its skin file); the map starts in the layout's own state.
@@ -31,6 +34,10 @@ public:
     void activate();
     void hover(const std::wstring& control);
     WindowShot shoot(const std::wstring& name) const { return shootWindow(window_, name); }
+    // The share of opaque pixels in the control's place that the screen shows otherwise than the mirror
+    // paints them (0: the window shows exactly the mirror's state there, texts and hidden parts
+    // included); 1 when there is no such control. The mouse is moved off the window's controls first.
+    double mismatch(const std::wstring& control);
 
 private:
     HWND window_;

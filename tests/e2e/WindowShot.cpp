@@ -50,6 +50,20 @@ WindowShot shootWindow(HWND window, const std::wstring& name) {
     return shot;
 }
 
+std::vector<uint32_t> screenPixels(const RECT& screen) {
+    const int width = screen.right - screen.left, height = screen.bottom - screen.top;
+    std::vector<uint32_t> pixels;
+    if (width <= 0 || height <= 0) return pixels;
+    toolkit::Canvas canvas(width, height);
+    const HDC dc = ::GetDC(nullptr);
+    ::BitBlt(canvas.dc(), 0, 0, width, height, dc, screen.left, screen.top, SRCCOPY | CAPTUREBLT);
+    ::ReleaseDC(nullptr, dc);
+    ::GdiFlush();
+    pixels.assign(canvas.pixels(), canvas.pixels() + static_cast<size_t>(width) * height);
+    for (uint32_t& pixel : pixels) pixel &= 0xFFFFFF;
+    return pixels;
+}
+
 uint32_t screenColour(POINT screen) {
     const HDC dc = ::GetDC(nullptr);
     const COLORREF colour = ::GetPixel(dc, screen.x, screen.y);

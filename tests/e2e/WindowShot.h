@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace e2e {
 
@@ -22,6 +23,9 @@ const std::wstring& shotFolder();
 
 // Copies the window's screen rectangle into NAME.png of the folder.
 WindowShot shootWindow(HWND window, const std::wstring& name);
+
+// The screen's pixels in a rectangle, rows of 0xRRGGBB.
+std::vector<uint32_t> screenPixels(const RECT& screen);
 
 // The colour the screen shows at a point, 0xRRGGBB.
 uint32_t screenColour(POINT screen);

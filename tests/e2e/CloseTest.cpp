@@ -1,0 +1,105 @@
+// Closing the main window. Outside a running download (0 %) the exit confirmation asks first: "No"
+// returns to the window, "Yes" ends the process and tells the collector "userCancel". During a
+// download the window suggests the browser instead and reports how fast the download went.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "tests/e2e/DownloaderCase.h"
+#include "tests/e2e/LanguageFile.h"
+#include "tests/e2e/MessageBoxMirror.h"
+#include "tests/e2e/UserInput.h"
+#include "tests/support/TestFiles.h"
+#include "utility/UString.h"
+
+namespace e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+using Close = DownloaderCase;
+
+TEST_F(Close, AtZeroPercentTheConfirmationAsksFirst) {
+    DownloaderApp app(L"pelora4_en_0_100_x.exe");
+    ASSERT_TRUE(app.start());
+    ASSERT_NE(app.waitForMainWindow(), nullptr) << "no main window";
+
+    app.main().click(L"closebtn");
+    std::unique_ptr<WindowDriver> box = app.waitForBox(kConfirmationClass, L"downloaderbox.xml");
+    ASSERT_NE(box, nullptr) << "no exit confirmation";
+    EXPECT_EQ(app.process().windows(kConfirmationClass).size(), 1u);
+    EXPECT_FALSE(app.main().enabled()) << "the confirmation holds the main window";
+    box->shoot(L"close_confirmation");
+    box->click(L"btnRight");  // "No"
+    ASSERT_TRUE(app.process().waitForNoWindow(kConfirmationClass)) << "\"No\" left the confirmation open";
+    EXPECT_TRUE(testsupport::waitUntil([&] { return app.main().enabled() && app.main().visible(); }, 5s));
+    EXPECT_TRUE(app.process().running());
+    EXPECT_FALSE(hits.contains("&ea=userCancel&"));
+
+    // Escape asks the same; this time "Yes".
+    app.main().activate();
+    pressKey(VK_ESCAPE);
+    box = app.waitForBox(kConfirmationClass, L"downloaderbox.xml");
+    ASSERT_NE(box, nullptr) << "Escape did not ask";
+    box->click(L"btnLeft");  // "Yes"
+    ASSERT_TRUE(app.waitForExit(20s)) << "\"Yes\" did not end the downloader";
+    EXPECT_EQ(app.exitCode(), std::optional<DWORD>(0));
+    EXPECT_TRUE(waitForHit(hits, "userCancel", "0")) << hits.text();
+}
+
+struct SlowCase {
+    const char* label;
+    int selection;  // 0: download with the browser, 1: close
+    std::chrono::milliseconds downloading;  // from the first package request to the close click
+    const char* event;
+    const char* speed;
+};
+
+std::ostream& operator<<(std::ostream& out, const SlowCase& c) { return out << c.label; }
+
+const SlowCase kSlowCases[] = {
+    {"browser_early", 0, 1500ms, "DownloadSlowUseBrowser3.0", "time<5"},
+    {"close_after_a_while", 1, 7000ms, "DownloadSlowUserCancel3.0", "<200kb/s"},
+};
+
+class SlowDownload : public DownloaderCase, public ::testing::WithParamInterface<SlowCase> {};
+
+TEST_P(SlowDownload, ClosingOffersTheBrowserAndReportsTheSpeed) {
+    const SlowCase& slow = GetParam();
+    ASSERT_TRUE(Market::get().setSwitches(L"slow-kbps=20"));  // about 30 s for the whole package
+    DownloaderApp app(L"pelora4_en_0_100_x.exe");
+    ASSERT_TRUE(app.start());
+    ASSERT_NE(app.waitForMainWindow(), nullptr) << "no main window";
+    app.main().click(L"installnowbtn");
+    ASSERT_TRUE(requests.waitFor("GET /cdn/en/pelora4.exe", 30s)) << requests.text();
+    std::this_thread::sleep_for(slow.downloading);
+    shoot(app, L"slow_" + utility::ustring::utf8ToWide(slow.label) + L"_2_downloading");
+
+    app.main().click(L"closebtn");
+    std::unique_ptr<WindowDriver> tip = app.waitForBox(kMessageBoxClass, L"common/xml_messagebox.xml");
+    ASSERT_NE(tip, nullptr) << "no slow-download tip";
+    EXPECT_TRUE(app.process().windows(kConfirmationClass).empty()) << "a download asks for the browser, not to quit";
+    // The tip's two selections, as the box adds them.
+    const model::LanguageStrings strings = languageStrings(L"en");
+    mirrorMessage(tip->map(), strings.get(L"MSGBox_noice"), strings.get(L"download_slowtip"));
+    mirrorSelection(tip->map(), L"browser", strings.get(L"downloadBybrowser"));
+    mirrorSelection(tip->map(), L"close", strings.get(L"download_close"));
+    tip->shoot(L"slow_" + utility::ustring::utf8ToWide(slow.label) + L"_tip");
+    EXPECT_LT(tip->mismatch(L"descriptlabel"), kSameLook) << "the tip's text";
+    const std::wstring chosen = slow.selection == 0 ? L"browser" : L"close";
+    for (const wchar_t* selection : {L"browser", L"close"}) {
+        EXPECT_LT(tip->mismatch(selection), kSameLook) << "the selection \"" << utf8(selection) << "\" with its caption";
+    }
+    tip->click(chosen);
+
+    ASSERT_TRUE(app.waitForExit(30s)) << "the selection did not end the downloader";
+    EXPECT_EQ(app.exitCode(), std::optional<DWORD>(0));
+    EXPECT_TRUE(waitForHit(hits, slow.event, slow.speed)) << hits.text();
+}
+
+INSTANTIATE_TEST_SUITE_P(Choices, SlowDownload, ::testing::ValuesIn(kSlowCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
+}  // namespace e2e

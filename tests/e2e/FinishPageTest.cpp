@@ -1,0 +1,69 @@
+// Downloaders that end on the finish page: a plain downloader (no game, no package) after a good
+// installation, and any downloader whose emulator package cannot be fetched from anywhere. The
+// finish page's button starts the emulator, and the process ends with exit code 0.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "tests/e2e/DownloaderCase.h"
+#include "tests/support/TestFiles.h"
+#include "utility/UString.h"
+
+namespace e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct FinishCase {
+    const char* label;
+    const wchar_t* switches;  // the market server's state
+    bool installerRuns;
+    const char* downloadEvent;  // analytics event of the download's outcome
+};
+
+std::ostream& operator<<(std::ostream& out, const FinishCase& c) { return out << c.label; }
+
+const FinishCase kFinishes[] = {
+    {"installed", L"fail-package=none", true, "download_Success"},
+    {"package_unavailable", L"fail-package=ABC", false, "download_Error"},
+};
+
+class FinishPage : public DownloaderCase, public ::testing::WithParamInterface<FinishCase> {};
+
+TEST_P(FinishPage, ItsButtonStartsTheEmulator) {
+    const FinishCase& finish = GetParam();
+    const std::wstring label = utility::ustring::utf8ToWide(finish.label);
+    ASSERT_TRUE(Market::get().setSwitches(finish.switches));
+    // An emulator from an earlier installation, so its start shows even when nothing new was installed.
+    ASSERT_TRUE(::CreateDirectoryW((dir / L"Pelora").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(installPath.c_str(), nullptr));
+    ASSERT_TRUE(::CopyFileW(testsupport::toolPath(L"qorplayer.exe").c_str(), (installPath + L"qorplayer.exe").c_str(), FALSE));
+
+    DownloaderApp app(L"pelora4_en_0_100_x.exe");
+    ASSERT_TRUE(app.start());
+    ASSERT_NE(app.waitForMainWindow(), nullptr) << "no main window";
+    app.main().click(L"installnowbtn");
+    ASSERT_TRUE(app.waitForPage(2, 10s)) << "the install click did not lead to the progress page";
+    ASSERT_TRUE(app.waitForPage(4, 120s)) << "no finish page";
+    std::this_thread::sleep_for(400ms);
+    shoot(app, L"finish_" + label + L"_4_finish");
+    for (const wchar_t* control : {L"progress_finish_label", L"tastenowbtn"}) {
+        EXPECT_LT(app.main().mismatch(control), kSameLook) << utf8(control) << " on the finish page";
+    }
+    EXPECT_TRUE(hits.waitFor("&ea=" + std::string(finish.downloadEvent) + "&el=0_")) << hits.text();
+    EXPECT_EQ(!installerRecord.text().empty(), finish.installerRuns) << installerRecord.text();
+    EXPECT_TRUE(recordedRuns(playerRecord).empty()) << "the emulator waits for the button";
+
+    app.main().click(L"tastenowbtn");
+    ASSERT_TRUE(app.waitForExit(30s)) << "the finish button did not end the downloader";
+    EXPECT_EQ(app.exitCode(), std::optional<DWORD>(0));
+    ASSERT_TRUE(playerRecord.waitFor("qorplayer.exe", 20s)) << "the emulator did not start";
+    EXPECT_EQ(recordedRuns(playerRecord), std::vector<std::string>{""}) << "a plain downloader names no package";
+}
+
+INSTANTIATE_TEST_SUITE_P(Downloads, FinishPage, ::testing::ValuesIn(kFinishes),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+}  // namespace
+}  // namespace e2e
