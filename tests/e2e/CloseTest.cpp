@@ -75,6 +75,9 @@ TEST_P(SlowDownload, ClosingOffersTheBrowserAndReportsTheSpeed) {
     ASSERT_TRUE(requests.waitFor("GET /cdn/en/pelora4.exe", 30s)) << requests.text();
     std::this_thread::sleep_for(slow.downloading);
     shoot(app, L"slow_" + utility::ustring::utf8ToWide(slow.label) + L"_2_downloading");
+    // The mirror's progress page is as the layout starts it: an empty size line and an empty bar.
+    EXPECT_GT(app.main().mismatch(L"downloadProgressLabel"), kSameLook) << "the size line shows the amounts";
+    EXPECT_GT(app.main().mismatch(L"installprogressbar"), kSameLook) << "the bar has moved";
 
     app.main().click(L"closebtn");
     std::unique_ptr<WindowDriver> tip = app.waitForBox(kMessageBoxClass, L"common/xml_messagebox.xml");

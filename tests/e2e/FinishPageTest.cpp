@@ -1,6 +1,7 @@
 // Downloaders that end on the finish page: a plain downloader (no game, no package) after a good
 // installation, and any downloader whose emulator package cannot be fetched from anywhere. The
-// finish page's button starts the emulator, and the process ends with exit code 0.
+// finish page's button starts the emulator; its close button ends at once without asking. Either
+// way the process ends with exit code 0.
 
 #include <gtest/gtest.h>
 
@@ -20,18 +21,20 @@ struct FinishCase {
     const wchar_t* switches;  // the market server's state
     bool installerRuns;
     const char* downloadEvent;  // analytics event of the download's outcome
+    const wchar_t* leaveBy;     // the control that ends the run: "tastenowbtn" or "closebtn"
 };
 
 std::ostream& operator<<(std::ostream& out, const FinishCase& c) { return out << c.label; }
 
 const FinishCase kFinishes[] = {
-    {"installed", L"fail-package=none", true, "download_Success"},
-    {"package_unavailable", L"fail-package=ABC", false, "download_Error"},
+    {"installed", L"fail-package=none", true, "download_Success", L"tastenowbtn"},
+    {"package_unavailable", L"fail-package=ABC", false, "download_Error", L"tastenowbtn"},
+    {"installed_then_closed", L"fail-package=none", true, "download_Success", L"closebtn"},
 };
 
 class FinishPage : public DownloaderCase, public ::testing::WithParamInterface<FinishCase> {};
 
-TEST_P(FinishPage, ItsButtonStartsTheEmulator) {
+TEST_P(FinishPage, ItsButtonStartsTheEmulatorAndClosingEndsAtOnce) {
     const FinishCase& finish = GetParam();
     const std::wstring label = utility::ustring::utf8ToWide(finish.label);
     ASSERT_TRUE(Market::get().setSwitches(finish.switches));
@@ -55,11 +58,18 @@ TEST_P(FinishPage, ItsButtonStartsTheEmulator) {
     EXPECT_EQ(!installerRecord.text().empty(), finish.installerRuns) << installerRecord.text();
     EXPECT_TRUE(recordedRuns(playerRecord).empty()) << "the emulator waits for the button";
 
-    app.main().click(L"tastenowbtn");
-    ASSERT_TRUE(app.waitForExit(30s)) << "the finish button did not end the downloader";
+    app.main().click(finish.leaveBy);
+    ASSERT_TRUE(app.waitForExit(30s)) << utf8(finish.leaveBy) << " did not end the downloader";
     EXPECT_EQ(app.exitCode(), std::optional<DWORD>(0));
-    ASSERT_TRUE(playerRecord.waitFor("qorplayer.exe", 20s)) << "the emulator did not start";
-    EXPECT_EQ(recordedRuns(playerRecord), std::vector<std::string>{""}) << "a plain downloader names no package";
+    EXPECT_TRUE(app.process().windows(kConfirmationClass).empty());
+    if (std::wstring(finish.leaveBy) == L"tastenowbtn") {
+        ASSERT_TRUE(playerRecord.waitFor("qorplayer.exe", 20s)) << "the emulator did not start";
+        EXPECT_EQ(recordedRuns(playerRecord), std::vector<std::string>{""}) << "a plain downloader names no package";
+    } else {
+        std::this_thread::sleep_for(2s);
+        EXPECT_TRUE(recordedRuns(playerRecord).empty()) << "closing starts nothing";
+        EXPECT_FALSE(hits.contains("&ea=userCancel&")) << "closing the finish page asks nothing";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Downloads, FinishPage, ::testing::ValuesIn(kFinishes),
