@@ -19,7 +19,8 @@ struct SelectionColours {
     uint32_t background, hot, pushed, text;
 };
 
-constexpr SelectionColours kPrimary{0xFF2196F3, 0xFF007EE6, 0xFF0069BF, 0xFFFFFF};
+// White is opaque: without its alpha byte the caption would not be drawn at all.
+constexpr SelectionColours kPrimary{0xFF2196F3, 0xFF007EE6, 0xFF0069BF, 0xFFFFFFFF};
 constexpr SelectionColours kSecondary{0xFF484D59, 0xFF535866, 0xFF424752, 0xFFC4C8CC};
 
 }  // namespace

@@ -137,6 +137,7 @@ TEST_F(Boxes, IconKindsAndTheWidenedTextWithoutIcon) {
     auto* bar = box->findControl<toolkit::CSkinContainer>(L"bottombar");
     ASSERT_EQ(bar->childCount(), 4u);
     EXPECT_EQ(bar->childAt(1)->text(), L"OK") << "the confirm caption of the text table";
+    EXPECT_EQ(static_cast<toolkit::CSkinLabel*>(bar->childAt(1))->textColor() >> 24, 0xFFu) << "a caption one can see";
     EXPECT_NE(bar->childAt(1)->getInterface(L"Selection"), nullptr);
     EXPECT_EQ(bar->childAt(2)->text(), L"Second");
     EXPECT_EQ(bar->childAt(3)->getInterface(L"Selection"), nullptr) << "the last spacer stays last";
