@@ -65,6 +65,10 @@ LRESULT SkinWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = messageFilter(message, wParam, lParam, handled);
     if (handled) return result;
     switch (message) {
+    case WM_NCCALCSIZE:
+        // The skin draws the whole window: frame styles such as WS_BORDER leave no non-client edge,
+        // so client and frame coordinates stay the same.
+        return 0;
     case WM_CREATE:
         buildLayout();
         initWindow();
