@@ -9,11 +9,14 @@
 
 #include "tests/e2e/DownloaderCase.h"
 #include "tests/e2e/LanguageFile.h"
-#include "tests/e2e/UserInput.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/UserInput.h"
 #include "utility/UString.h"
 
 namespace e2e {
+
+using testsupport::clickAt;
+
 namespace {
 
 using namespace std::chrono_literals;

@@ -8,12 +8,16 @@
 #include <thread>
 
 #include "tests/e2e/AppProcess.h"
-#include "tests/e2e/UserInput.h"
 #include "tests/e2e/WindowDriver.h"
 #include "tests/e2e/WindowShot.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/UserInput.h"
 
 namespace e2e {
+
+using testsupport::pressKey;
+using testsupport::moveMouseTo;
+
 namespace {
 
 using namespace std::chrono_literals;

@@ -9,12 +9,16 @@
 #include "config/RegionLanguage.h"
 #include "tests/e2e/DownloaderCase.h"
 #include "tests/e2e/LanguageFile.h"
-#include "tests/e2e/UserInput.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/UserInput.h"
 #include "toolkit/TextTables.h"
 #include "utility/UString.h"
 
 namespace e2e {
+
+using testsupport::clickAt;
+using testsupport::pressKey;
+
 namespace {
 
 using namespace std::chrono_literals;

@@ -11,12 +11,16 @@
 #include "tests/e2e/DownloaderCase.h"
 #include "tests/e2e/LanguageFile.h"
 #include "tests/e2e/MessageBoxMirror.h"
-#include "tests/e2e/UserInput.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/UserInput.h"
 #include "toolkit/TextTables.h"
 #include "utility/UString.h"
 
 namespace e2e {
+
+using testsupport::pressKey;
+using testsupport::typeText;
+
 namespace {
 
 using namespace std::chrono_literals;

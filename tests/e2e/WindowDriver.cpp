@@ -3,11 +3,14 @@
 #include <cstdlib>
 
 #include "tests/e2e/AppProcess.h"
-#include "tests/e2e/UserInput.h"
+#include "tests/support/UserInput.h"
 #include "toolkit/Canvas.h"
 #include "toolkit/PngFile.h"
 
 namespace e2e {
+
+using testsupport::clickAt;
+using testsupport::moveMouseTo;
 
 namespace {
 

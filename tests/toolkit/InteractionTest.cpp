@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/MessagePump.h"
+#include "tests/support/UserInput.h"
 #include "tests/toolkit/SkinTestSupport.h"
 #include "toolkit/Combo.h"
 #include "toolkit/Edit.h"
@@ -19,8 +20,12 @@ namespace {
 
 using namespace toolkit;
 using namespace std::chrono_literals;
+using testsupport::clickAt;
+using testsupport::moveMouseTo;
+using testsupport::pressKey;
 using testsupport::pumpMessagesFor;
 using testsupport::pumpMessagesUntil;
+using testsupport::typeText;
 
 constexpr uint32_t kBlue = 0xFF0000FF, kRed = 0xFFFF0000;
 
@@ -63,61 +68,6 @@ protected:
     }
 };
 
-void sendInputs(std::vector<INPUT> inputs) {
-    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-    pumpMessagesFor(60ms);
-}
-
-INPUT mouseInput(DWORD flags, POINT screen = {}) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    if (flags & MOUSEEVENTF_ABSOLUTE) {
-        input.mi.dx = static_cast<LONG>((screen.x * 65535.0) / (::GetSystemMetrics(SM_CXSCREEN) - 1));
-        input.mi.dy = static_cast<LONG>((screen.y * 65535.0) / (::GetSystemMetrics(SM_CYSCREEN) - 1));
-    }
-    return input;
-}
-
-INPUT keyInput(WORD key, bool up, bool unicode = false) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    if (unicode) {
-        input.ki.wScan = key;
-        input.ki.dwFlags = KEYEVENTF_UNICODE;
-    } else {
-        input.ki.wVk = key;
-    }
-    if (up) input.ki.dwFlags |= KEYEVENTF_KEYUP;
-    return input;
-}
-
-void moveTo(POINT screen) { sendInputs({mouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, screen)}); }
-
-void clickAt(POINT screen) {
-    moveTo(screen);
-    sendInputs({mouseInput(MOUSEEVENTF_LEFTDOWN), mouseInput(MOUSEEVENTF_LEFTUP)});
-}
-
-void pressKey(WORD key, WORD modifier = 0) {
-    std::vector<INPUT> inputs;
-    if (modifier) inputs.push_back(keyInput(modifier, false));
-    inputs.push_back(keyInput(key, false));
-    inputs.push_back(keyInput(key, true));
-    if (modifier) inputs.push_back(keyInput(modifier, true));
-    sendInputs(inputs);
-}
-
-// Types text as input methods deliver it: Unicode characters, not keys.
-void typeText(const std::wstring& text) {
-    std::vector<INPUT> inputs;
-    for (wchar_t c : text) {
-        inputs.push_back(keyInput(c, false, true));
-        inputs.push_back(keyInput(c, true, true));
-    }
-    sendInputs(inputs);
-}
-
 class Interaction : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -129,7 +79,7 @@ protected:
         window_.showWindow();
         ::SetForegroundWindow(window_.hwnd());
         ASSERT_TRUE(pumpMessagesUntil([&] { return frame() != nullptr; }));
-        moveTo(POINT{5, 5});  // start away from the window
+        moveMouseTo(POINT{5, 5});  // start away from the window
     }
     void TearDown() override {
         if (!window_.destroyed && window_.hwnd()) ::DestroyWindow(window_.hwnd());
@@ -162,10 +112,10 @@ protected:
 
 TEST_F(Interaction, HotImageFollowsTheMouse) {
     EXPECT_EQ(framePixelAt(L"btn"), kBlue);
-    moveTo(centreOf(L"btn"));
+    moveMouseTo(centreOf(L"btn"));
     ASSERT_TRUE(pumpMessagesUntil([&] { return window_.paintManager().hot() == control(L"btn"); }));
     EXPECT_EQ(framePixelAt(L"btn"), kRed);
-    moveTo(centreOf(L"edit2"));
+    moveMouseTo(centreOf(L"edit2"));
     EXPECT_EQ(framePixelAt(L"btn"), kBlue);
 }
 
@@ -181,10 +131,10 @@ TEST_F(Interaction, ClicksRaiseTheirNotifications) {
 }
 
 TEST_F(Interaction, PressingAndSlidingOffIsNoClick) {
-    moveTo(centreOf(L"btn"));
-    sendInputs({mouseInput(MOUSEEVENTF_LEFTDOWN)});
-    moveTo(centreOf(L"edit2"));
-    sendInputs({mouseInput(MOUSEEVENTF_LEFTUP)});
+    moveMouseTo(centreOf(L"btn"));
+    testsupport::pressLeftButton();
+    moveMouseTo(centreOf(L"edit2"));
+    testsupport::releaseLeftButton();
     pumpMessagesFor(100ms);
     EXPECT_EQ(window_.count(L"click", L"btn"), 0u);
 }
@@ -274,18 +224,14 @@ TEST_F(Interaction, KeyboardMovesFocusAndActivates) {
 TEST_F(Interaction, CaptionDragsTheWindowAndCloseButtonCloses) {
     RECT before{};
     ::GetWindowRect(window_.hwnd(), &before);
-    moveTo(POINT{before.left + 40, before.top + 12});
+    moveMouseTo(POINT{before.left + 40, before.top + 12});
     // The system's move loop runs inside this thread's message handling, so the drag is sent from
     // another thread while this one pumps.
     std::thread drag([&] {
-        const auto step = [](INPUT input) {
-            ::SendInput(1, &input, sizeof(INPUT));
-            ::Sleep(120);
-        };
-        step(mouseInput(MOUSEEVENTF_LEFTDOWN));
-        step(mouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, POINT{before.left + 80, before.top + 42}));
-        step(mouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, POINT{before.left + 100, before.top + 62}));
-        step(mouseInput(MOUSEEVENTF_LEFTUP));
+        testsupport::pressLeftButton();
+        moveMouseTo(POINT{before.left + 80, before.top + 42});
+        moveMouseTo(POINT{before.left + 100, before.top + 62});
+        testsupport::releaseLeftButton();
     });
     RECT after{};
     const bool moved = pumpMessagesUntil([&] {

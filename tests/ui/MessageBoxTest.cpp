@@ -7,6 +7,7 @@
 
 #include "model/DownloaderModel.h"
 #include "tests/support/MessagePump.h"
+#include "tests/support/UserInput.h"
 #include "tests/toolkit/SkinTestSupport.h"
 #include "toolkit/Container.h"
 #include "toolkit/SkinPackage.h"
@@ -16,6 +17,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using testsupport::pressKey;
 using testsupport::pumpMessagesFor;
 using testsupport::pumpMessagesUntil;
 
@@ -26,23 +28,6 @@ std::vector<HWND> windowsOfClass(const wchar_t* className) {
         found.push_back(window);
     }
     return found;
-}
-
-void pressKey(WORD key, WORD modifier = 0) {
-    std::vector<INPUT> inputs;
-    const auto add = [&](WORD vk, bool up) {
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = vk;
-        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-        inputs.push_back(input);
-    };
-    if (modifier) add(modifier, false);
-    add(key, false);
-    add(key, true);
-    if (modifier) add(modifier, true);
-    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-    pumpMessagesFor(80ms);
 }
 
 class Boxes : public ::testing::Test {

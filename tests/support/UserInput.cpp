@@ -1,19 +1,23 @@
-#include "tests/e2e/UserInput.h"
+#include "tests/support/UserInput.h"
 
+#include <chrono>
 #include <vector>
 
-namespace e2e {
+#include "tests/support/MessagePump.h"
+
+namespace testsupport {
 
 namespace {
 
-constexpr DWORD kSettleMs = 120;
+constexpr std::chrono::milliseconds kStepPause{25};
+constexpr std::chrono::milliseconds kSettle{120};
 
 void send(std::vector<INPUT> inputs) {
     for (INPUT& input : inputs) {
         ::SendInput(1, &input, sizeof(INPUT));
-        ::Sleep(25);
+        pumpMessagesFor(kStepPause);
     }
-    ::Sleep(kSettleMs);
+    pumpMessagesFor(kSettle);
 }
 
 INPUT mouseInput(DWORD flags, POINT screen = {}) {
@@ -49,6 +53,10 @@ void clickAt(POINT screen) {
     send({mouseInput(MOUSEEVENTF_LEFTDOWN), mouseInput(MOUSEEVENTF_LEFTUP)});
 }
 
+void pressLeftButton() { send({mouseInput(MOUSEEVENTF_LEFTDOWN)}); }
+
+void releaseLeftButton() { send({mouseInput(MOUSEEVENTF_LEFTUP)}); }
+
 void pressKey(WORD virtualKey, WORD modifier) {
     std::vector<INPUT> inputs;
     if (modifier) inputs.push_back(keyInput(modifier, false));
@@ -67,4 +75,4 @@ void typeText(const std::wstring& text) {
     send(inputs);
 }
 
-}  // namespace e2e
+}  // namespace testsupport
