@@ -38,9 +38,9 @@ def cdn_path(market, edition):
 CDN_PACKAGE_PATHS = [cdn_path(m, e) for m in sorted(set(VERSION_PATHS.values())) for _, e in EDITIONS]
 
 
-def version_answer(base, market, installer, editions=None):
-    """The answer for `market`; `editions` limits the members (the no-edition switch)."""
-    md5 = hashlib.md5(installer).hexdigest()
+def version_answer(base, market, md5, editions=None):
+    """The answer for `market`, announcing an installer of that MD5; `editions` limits the members
+    (the no-edition switch)."""
     return {member: {"url": base + cdn_path(market, edition), "ver": "%s.0.1" % edition, "md5": md5}
             for member, edition in EDITIONS if editions is None or member in editions}
 

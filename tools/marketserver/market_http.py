@@ -17,6 +17,7 @@ Hits log: the request line of every .../collect request, bytes as received.
 """
 
 import argparse
+import hashlib
 import json
 import os
 import socketserver
@@ -104,7 +105,7 @@ class MarketHandler(scripted_http.Handler):
         if mode == "broken":
             return self.send_simple(200, "<html>version service unavailable</html>")
         editions = ["mnq4"] if mode == "no-edition" else None
-        answer = content.version_answer(self.base(), region, self.server.market.installer, editions)
+        answer = content.version_answer(self.base(), region, self.server.market.installer_md5, editions)
         self.send_json(answer)
 
     def openid_config(self, openid):
@@ -157,6 +158,8 @@ class Market:
     def __init__(self, args):
         with open(args.installer, "rb") as f:
             self.installer = f.read()
+        # Hashed once: a big installer would otherwise delay every version answer.
+        self.installer_md5 = hashlib.md5(self.installer).hexdigest()
         self.files = content.static_files()
         self.openid_configs = content.default_openid_configs()
         if args.openid_config:
