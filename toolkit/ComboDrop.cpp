@@ -141,7 +141,7 @@ ComboDropWindow* ComboDropWindow::open(CSkinCombo& combo) {
     ComboListView* list = view.get();
     drop->manager_.setRoot(std::move(view));
     // Entries are drawn in the combo window's fonts.
-    const FontSpec itemFont = combo.manager()->fonts().spec(combo.itemStyle().fontId);
+    const FontSpec itemFont = combo.manager()->fonts().fontOf(combo.itemStyle().fontId);
     drop->manager_.fonts().setDefault(itemFont);
     drop->manager_.fonts().define(combo.itemStyle().fontId, itemFont);
     if (!drop->create(owner, L"", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_LAYERED, below.x, below.y,

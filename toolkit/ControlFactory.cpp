@@ -75,12 +75,12 @@ std::unique_ptr<CSkinControl> build(const ControlLayout& layout, CPaintManager& 
 }
 
 FontSpec fontSpec(const FontEntry& entry) {
-    FontSpec spec;
-    spec.face = entry.name.empty() ? spec.face : entry.name;
-    spec.size = entry.size > 0 ? entry.size : spec.size;
-    spec.bold = entry.bold;
-    spec.italic = entry.italic;
-    return spec;
+    FontSpec font;
+    font.face = entry.name.empty() ? font.face : entry.name;
+    font.size = entry.size > 0 ? entry.size : font.size;
+    font.bold = entry.bold;
+    font.italic = entry.italic;
+    return font;
 }
 
 }  // namespace

@@ -4,13 +4,13 @@
 
 namespace toolkit {
 
-const FontSpec& FontTable::spec(int id) const {
+const FontSpec& FontTable::fontOf(int id) const {
     auto found = specs_.find(id);
     return found == specs_.end() ? default_ : found->second;
 }
 
 HFONT FontTable::font(int id, std::wstring_view text) {
-    const FontSpec& wanted = spec(id);
+    const FontSpec& wanted = fontOf(id);
     FontKey key{faceFor(wanted.face, text), wanted.size, wanted.bold, wanted.underline, wanted.italic};
     auto found = fonts_.find(key);
     if (found != fonts_.end()) return found->second.get();

@@ -24,12 +24,12 @@ struct FontSpec {
 
 class FontTable {
 public:
-    void setDefault(const FontSpec& spec) { default_ = spec; }
+    void setDefault(const FontSpec& font) { default_ = font; }
     // Defines or replaces font id.
-    void define(int id, const FontSpec& spec) { specs_[id] = spec; }
+    void define(int id, const FontSpec& font) { specs_[id] = font; }
 
     // The font of id; the default for -1 or an unknown id.
-    const FontSpec& spec(int id) const;
+    const FontSpec& fontOf(int id) const;
     // A GDI font of id whose face can draw text. Owned by the table.
     HFONT font(int id, std::wstring_view text);
 

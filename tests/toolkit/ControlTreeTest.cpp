@@ -110,11 +110,11 @@ TEST(ControlTree, FontsFromTheLayout) {
     auto manager = buildMarkup(
         "<Window size=\"100,100\"><Font id=\"0\" name=\"Tahoma\" size=\"13\" default=\"true\"/>"
         "<Font id=\"3\" name=\"Arial\" size=\"20\" bold=\"true\"/><Control/></Window>");
-    EXPECT_EQ(manager->fonts().spec(-1).face, L"Tahoma");
-    EXPECT_EQ(manager->fonts().spec(-1).size, 13);
-    EXPECT_EQ(manager->fonts().spec(3).size, 20);
-    EXPECT_TRUE(manager->fonts().spec(3).bold);
-    EXPECT_EQ(manager->fonts().spec(7).face, L"Tahoma") << "unknown ids use the default";
+    EXPECT_EQ(manager->fonts().fontOf(-1).face, L"Tahoma");
+    EXPECT_EQ(manager->fonts().fontOf(-1).size, 13);
+    EXPECT_EQ(manager->fonts().fontOf(3).size, 20);
+    EXPECT_TRUE(manager->fonts().fontOf(3).bold);
+    EXPECT_EQ(manager->fonts().fontOf(7).face, L"Tahoma") << "unknown ids use the default";
 }
 
 TEST(ControlTree, ComboTakesItsListItems) {
