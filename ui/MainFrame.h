@@ -75,7 +75,6 @@ private:
     void fillLanguageCombo();
     void onLanguageComSelected(int index);
     void applyLanguageTexts();
-    std::wstring licenceText() const;
 
     int currentPage_ = kSetupPage;
     bool installStarted_ = false;

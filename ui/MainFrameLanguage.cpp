@@ -11,6 +11,7 @@
 #include "toolkit/TextTables.h"
 #include "ui/LanguageCodes.h"
 #include "ui/LanguageTexts.h"
+#include "ui/LicenceText.h"
 #include "ui/MainFrame.h"
 #include "utility/UString.h"
 
@@ -62,7 +63,7 @@ void DMainFrame::onLanguageComSelected(int index) {
     ::SetWindowTextW(hwnd(), getString(L"Title_wndTitle").c_str());
     applyLanguageTexts();
     setText(L"titlename", getString(L"titlename"));
-    setText(L"protocoledit", licenceText());
+    setText(L"protocoledit", ui::licenceText(ConfigImp::instance().getLanguage()));
     setText(L"confirmprotocolbtn", getString(L"accept_protocol"));
 }
 
@@ -72,15 +73,4 @@ void DMainFrame::applyLanguageTexts() {
         homepage->setTextColor(0xFFFFFFFF);
         homepage->setText(ConfigImp::instance().websiteUrl());
     }
-}
-
-// The licence resource of the market: simplified Chinese, traditional Chinese or English.
-std::wstring DMainFrame::licenceText() const {
-    const std::wstring& language = ConfigImp::instance().getLanguage();
-    const int id = language == L"cn" ? 130 : language == L"tw" ? 131 : 132;
-    HMODULE module = ::GetModuleHandleW(nullptr);
-    HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(id), L"TXT");
-    HGLOBAL loaded = resource ? ::LoadResource(module, resource) : nullptr;
-    const auto* text = loaded ? static_cast<const wchar_t*>(::LockResource(loaded)) : nullptr;
-    return text ? std::wstring(text, ::SizeofResource(module, resource) / sizeof(wchar_t)) : std::wstring();
 }

@@ -29,12 +29,4 @@ model::LanguageStrings languageStrings(const std::wstring& code) {
     return strings;
 }
 
-std::wstring licenceText(const std::wstring& code) {
-    const int id = code == L"cn" ? 130 : code == L"tw" ? 131 : 132;
-    const HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(id), L"TXT");
-    const HGLOBAL loaded = resource ? ::LoadResource(nullptr, resource) : nullptr;
-    const auto* text = loaded ? static_cast<const wchar_t*>(::LockResource(loaded)) : nullptr;
-    return text ? std::wstring(text, ::SizeofResource(nullptr, resource) / sizeof(wchar_t)) : std::wstring();
-}
-
 }  // namespace e2e

@@ -15,8 +15,4 @@ void useEmbeddedSkin();
 // back); the test fails when the file cannot be read.
 model::LanguageStrings languageStrings(const std::wstring& code);
 
-// The licence the program shows for the market language: simplified Chinese for "cn", traditional
-// Chinese for "tw", English otherwise.
-std::wstring licenceText(const std::wstring& code);
-
 }  // namespace e2e

@@ -14,6 +14,7 @@
 #include "toolkit/SkinPackage.h"
 #include "toolkit/TabLayout.h"
 #include "ui/LanguageTexts.h"
+#include "ui/LicenceText.h"
 #include "utility/UString.h"
 
 namespace e2e {
@@ -74,7 +75,7 @@ void SkinMap::applyLanguage(const std::wstring& code) {
     const model::LanguageStrings strings = languageStrings(code);
     for (const ui::ControlText& entry : ui::kLanguageTexts) setText(entry.control, strings.get(entry.key));
     setText(L"titlename", strings.get(L"titlename"));
-    setText(L"protocoledit", licenceText(code));
+    setText(L"protocoledit", ui::licenceText(code));
     setText(L"confirmprotocolbtn", strings.get(L"accept_protocol"));
     ConfigImp::instance().setLanguage(code);
     if (toolkit::CSkinControl* home = manager_->findControl(L"homepageBtn")) {

@@ -18,6 +18,7 @@
 #include "toolkit/TabLayout.h"
 #include "toolkit/TextTables.h"
 #include "ui/LanguageTexts.h"
+#include "ui/LicenceText.h"
 #include "utility/ScopedHandle.h"
 #include "utility/UProcess.h"
 #include "utility/UString.h"
@@ -131,17 +132,14 @@ TEST_F(ProductSkin, TableOffersNineteenLanguagesAndTheConfirmCaption) {
 
 TEST_F(ProductSkin, LicencesAreUtf16Resources) {
     struct Licence {
-        int id;
+        const wchar_t* market;
         wchar_t sample;  // a character the text must contain
-    } licences[] = {{130, L'许'}, {131, L'許'}, {132, L'L'}};
+    } licences[] = {{L"cn", L'许'}, {L"tw", L'許'}, {L"en", L'L'}, {L"kr", L'L'}};
     for (const Licence& licence : licences) {
-        HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(licence.id), L"TXT");
-        ASSERT_NE(resource, nullptr) << licence.id;
-        const auto* text = static_cast<const wchar_t*>(::LockResource(::LoadResource(nullptr, resource)));
-        const std::wstring licenceText(text, ::SizeofResource(nullptr, resource) / sizeof(wchar_t));
-        EXPECT_GT(licenceText.size(), 1000u) << licence.id;
-        EXPECT_NE(licenceText[0], L'\xFEFF') << "no byte order mark";
-        EXPECT_NE(licenceText.find(licence.sample), std::wstring::npos) << licence.id;
+        const std::wstring text = ui::licenceText(licence.market);
+        EXPECT_GT(text.size(), 1000u) << testing::PrintToString(licence.market);
+        EXPECT_NE(text[0], L'\xFEFF') << "no byte order mark";
+        EXPECT_NE(text.find(licence.sample), std::wstring::npos) << testing::PrintToString(licence.market);
     }
 }
 

@@ -27,6 +27,7 @@
 #include "toolkit/SkinWindow.h"
 #include "toolkit/TabLayout.h"
 #include "ui/LanguageTexts.h"
+#include "ui/LicenceText.h"
 #include "utility/UString.h"
 
 namespace {
@@ -66,15 +67,6 @@ bool parseOptions(int argc, wchar_t** argv, Options& options) {
     return !options.layout.empty();
 }
 
-// The licence resource the downloader shows for a market language.
-std::wstring licenceText(const std::wstring& language) {
-    const int id = language == L"cn" ? 130 : language == L"tw" ? 131 : 132;
-    HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(id), L"TXT");
-    HGLOBAL loaded = resource ? ::LoadResource(nullptr, resource) : nullptr;
-    const auto* text = loaded ? static_cast<const wchar_t*>(::LockResource(loaded)) : nullptr;
-    return text ? std::wstring(text, ::SizeofResource(nullptr, resource) / sizeof(wchar_t)) : std::wstring();
-}
-
 void setText(toolkit::CPaintManager& manager, const wchar_t* control, const std::wstring& text) {
     if (toolkit::CSkinControl* found = manager.findControl(control)) found->setText(text);
 }
@@ -87,7 +79,7 @@ void applyLanguage(toolkit::CPaintManager& manager, const std::wstring& language
     for (const ui::ControlText& entry : ui::kLanguageTexts) setText(manager, entry.control, strings.get(entry.key));
     setText(manager, L"titlename", strings.get(L"titlename"));
     setText(manager, L"confirmprotocolbtn", strings.get(L"accept_protocol"));
-    setText(manager, L"protocoledit", licenceText(language));
+    setText(manager, L"protocoledit", ui::licenceText(language));
     setText(manager, L"loadingprogresslabel", strings.get(L"Label_downloading") + L"42%)");
     setText(manager, L"downloadProgressLabel", L"252.00M/600.00M");
     setText(manager, L"apkinstallprogresslabel",
