@@ -41,8 +41,8 @@ def say(text):
 class Demo:
     def __init__(self, args):
         self.args = args
-        self.bin = os.path.join(args.build, "x86_64-w64-mingw32", "bin")
-        self.out = os.path.join(args.build, "demo")
+        self.bin = os.path.join(args.build_dir, "bin")
+        self.out = os.path.join(os.path.dirname(args.build_dir), "demo")
         self.market_dir = os.path.join(self.out, "market")
         self.records = os.path.join(self.market_dir, "records")
         self.process = None
@@ -87,9 +87,13 @@ class Demo:
         switches = FAILURES[self.args.fail]
         if "--slow-kbps" not in switches:
             switches = switches + ["--slow-kbps", DEFAULT_KBPS]
-        subprocess.run([sys.executable, MARKET, "start", "--dir", self.market_dir, "--installer", installer,
-                        "--port", str(self.args.port), "--openid-config", self.openid_config()] + switches,
-                       check=True, stdout=subprocess.DEVNULL)
+        started = subprocess.run([sys.executable, MARKET, "start", "--dir", self.market_dir, "--installer", installer,
+                                  "--port", str(self.args.port), "--openid-config", self.openid_config()] + switches,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+        if started.returncode != 0:
+            why = (started.stderr.strip().splitlines() or ["no reason given"])[-1]
+            raise SystemExit("demo: the market server could not start on port %d (%s); choose another port with "
+                             "PELORA_TEST_MARKET_PORT" % (self.args.port, why))
         with open(os.path.join(self.market_dir, "market.json")) as f:
             self.market = json.load(f)
         say("market server on %s (failure mode: %s)" % (self.market["base"], self.args.fail))
@@ -119,7 +123,7 @@ class Demo:
         env = dict(os.environ, PELORA_FAKE_RECORD_DIR=self.records)
         self.process = subprocess.Popen(["wine", exe], cwd=run, env=env, stdout=open(os.path.join(self.out, "wine.log"), "w"),
                                         stderr=subprocess.STDOUT)
-        say("started %s" % os.path.basename(exe))
+        say("started %s (the %s build)" % (os.path.basename(exe), os.path.basename(self.args.build_dir)))
 
     def read_log(self):
         if not self.log_path:
@@ -275,7 +279,7 @@ class Demo:
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument("--build", required=True)
+    parser.add_argument("--build-dir", required=True, help="the build folder of one target")
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--edition", default="4", choices=["3", "4", "9", "64"])
     parser.add_argument("--market", default="en")
