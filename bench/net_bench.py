@@ -3,11 +3,15 @@
 loops under Wine, and by CHttpClientWrapper through each back-end; prints speed, CPU cost and peak
 working set beside their targets.
 
-    python3 bench/net_bench.py [--rounds N]
+    python3 bench/net_bench.py [--rounds N] [--build i686|x86_64]
 
-Builds nothing: it runs build/x86_64-w64-mingw32/bin/net_bench.exe (scripts/test builds it). Wine runs
-in PELORA_WINEPREFIX, or build/wineprefix, with a persistent wineserver that is stopped at the end, which
-stops every Wine program of that prefix. Every download is checked (size, SHA-256) and then deleted.
+Builds nothing: it runs net_bench.exe of both builds, build/i686-w64-mingw32/bin (the shipped 32-bit
+program, under 32-bit Wine) and build/x86_64-w64-mingw32/bin, or of the one --build names (scripts/test
+builds both), and prints a table for each build under its name; curl runs once and stands in both tables.
+Where this machine's kernel cannot run 32-bit programs, the 32-bit build is reported as skipped and the
+other one still runs. Wine runs in PELORA_WINEPREFIX, or build/wineprefix, which scripts/lib/wine-env makes
+or makes anew as the tests do, with a persistent wineserver that is stopped at the end, which stops every
+Wine program of that prefix. Every download is checked (size, SHA-256) and then deleted.
 """
 
 import argparse
@@ -20,9 +24,12 @@ import subprocess
 import sys
 import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-BUILD = os.environ.get("PELORA_BUILD_DIR", os.path.join(ROOT, "build"))
-BIN = os.path.join(BUILD, "x86_64-w64-mingw32", "bin")
+# No __pycache__ is left beside the benchmarks in the checkout.
+sys.dont_write_bytecode = True
+import wine_builds  # noqa: E402
+from wine_builds import BUILD, ROOT  # noqa: E402
+
+WINE_MODES = ("winsock-bare", "wininet-bare", "wrapper-raw", "wrapper-wininet")
 SERVERS = os.path.join(ROOT, "tools", "testserver", "servers.py")
 MIB = 1024 * 1024
 GIB = 1024 * MIB
@@ -81,49 +88,26 @@ def run_curl(url, path):
             "peak_ws": usage.ru_maxrss * 1024, "exit_ok": proc.returncode == 0}
 
 
-class WineSession:
+class WineSession(wine_builds.WineSession):
     """What scripts/lib/session.sh does, without Xvfb: nothing here opens a window."""
 
-    def __init__(self):
-        self.env = dict(os.environ)
-        self.env.update({"WINEPREFIX": os.environ.get("PELORA_WINEPREFIX") or os.path.join(BUILD, "wineprefix"),
-                         "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml=", "WINEARCH": "win64"})
-        self.prefix = self.env["WINEPREFIX"]
-        self.started = False
-
-    def quiet(self, args):
-        subprocess.run(args, env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=RUN_TIMEOUT)
-
-    def start(self):
-        if not os.path.exists(os.path.join(self.prefix, "system.reg")):
-            print("creating the Wine prefix %s (once)" % self.prefix, file=sys.stderr)
-            self.quiet(["wineboot", "--init"])
-            self.quiet(["wineserver", "-w"])
-        self.quiet(["wineserver", "-p"])
-        self.started = True
-        # Wine's services, started later by a captured program, would hold our pipe open.
-        self.quiet(["wine", "cmd.exe", "/c", "exit"])
-
     def stop(self):
-        if self.started:
-            self.quiet(["wineserver", "-k"])
-            self.started = False
+        super().stop()
         if os.path.isdir(self.scratch_folder()):
             shutil.rmtree(self.scratch_folder())
 
     def scratch_folder(self):
-        return os.path.join(self.prefix, "drive_c", "pelora-netbench")
+        return self.drive_c("pelora-netbench")
 
     def scratch(self, name):
         """(Linux path, Windows path) of a scratch file on the prefix's C: drive."""
         os.makedirs(self.scratch_folder(), exist_ok=True)
         return os.path.join(self.scratch_folder(), name), "C:\\pelora-netbench\\" + name
 
-    def run_mode(self, mode, url, windows_path):
+    def run_mode(self, program, mode, url, windows_path):
         try:
-            proc = subprocess.run(["wine", os.path.join(BIN, "net_bench.exe"), mode, url, windows_path],
-                                  env=self.env, cwd=BIN, stdin=subprocess.DEVNULL, capture_output=True,
+            proc = subprocess.run(["wine", program, mode, url, windows_path], env=self.env,
+                                  cwd=os.path.dirname(program), stdin=subprocess.DEVNULL, capture_output=True,
                                   text=True, timeout=RUN_TIMEOUT)
         except subprocess.TimeoutExpired:
             return {"exit_ok": False, "why": "timed out"}
@@ -162,9 +146,14 @@ def mark(good):
     return "ok  " if good else "MISS"
 
 
-def print_table(results, files, rounds):
+def bench_program(triple):
+    return os.path.join(BUILD, triple, "bin", "net_bench.exe")
+
+
+def print_table(results, files, rounds, triple):
     big = files["big512"]["size"]
     print()
+    print(wine_builds.heading(triple))
     print("Download of %d MiB from nginx on 127.0.0.1 to disk; median of %d interleaved rounds (MB = 10^6 bytes)"
           % (big // MIB, rounds))
     print()
@@ -223,14 +212,22 @@ def main():
                     help="folder for the local servers and their big files (kept between runs)")
     ap.add_argument("--rounds", type=int, default=3, choices=range(1, 21), metavar="1..20",
                     help="rounds of every run kind; the table shows medians (default 3)")
+    wine_builds.add_build_option(ap)
     args = ap.parse_args()
-    if not os.path.exists(os.path.join(BIN, "net_bench.exe")):
-        print("no %s: run scripts/test first, which builds it" % os.path.join(BIN, "net_bench.exe"),
-              file=sys.stderr)
-        return 2
+    triples = wine_builds.chosen_builds(args)
+    for triple in triples:
+        if not os.path.exists(bench_program(triple)):
+            print("no %s: run scripts/test first, which builds it" % bench_program(triple), file=sys.stderr)
+            return 2
 
     servers_dir = os.path.realpath(args.servers_dir)
     wine = WineSession()
+    wine.prepare()
+    runnable = [triple for triple in triples if wine.why_not(triple) is None]
+    if not runnable:
+        for triple in triples:
+            wine_builds.print_skipped(triple, wine.why_not(triple))
+        return 0
     try:
         subprocess.run([sys.executable, SERVERS, "start", "--dir", servers_dir, "--big512"], check=True,
                        stdin=subprocess.DEVNULL, timeout=RUN_TIMEOUT)
@@ -243,12 +240,14 @@ def main():
 
         wine.start()
         # Rounds interleave the run kinds so that a slow spell of this machine touches all of them alike.
-        kinds = [("curl", "big512", "curl")]
-        kinds += [(mode, "big512", mode) for mode in ("winsock-bare", "wininet-bare", "wrapper-raw", "wrapper-wininet")]
-        kinds += [(mode, "big64", mode + "@64") for mode in ("wrapper-raw", "wrapper-wininet")]
-        runs = {key: [] for _, _, key in kinds}
+        # (build or None for curl, mode, file, key of its results in that build's table)
+        kinds = [(None, "curl", "big512", "curl")]
+        for triple in runnable:
+            kinds += [(triple, mode, "big512", mode) for mode in WINE_MODES]
+            kinds += [(triple, mode, "big64", mode + "@64") for mode in ("wrapper-raw", "wrapper-wininet")]
+        runs = {(triple, key): [] for triple, _, _, key in kinds}
         for round_no in range(1, args.rounds + 1):
-            for mode, name, key in kinds:
+            for triple, mode, name, key in kinds:
                 if mode == "curl":
                     linux_path = os.path.join(servers_dir, "curl-download.bin")
                     result = run_curl(url(name), linux_path)
@@ -256,12 +255,20 @@ def main():
                     linux_path, windows_path = wine.scratch("download.bin")
                     if os.path.exists(linux_path):
                         os.remove(linux_path)
-                    result = wine.run_mode(mode, url(name), windows_path)
-                runs[key].append(checked(result, linux_path, files[name]))
+                    result = wine.run_mode(bench_program(triple), mode, url(name), windows_path)
+                runs[(triple, key)].append(checked(result, linux_path, files[name]))
             print("  round %d of %d done" % (round_no, args.rounds), file=sys.stderr)
-        results = {key: summary(each) for key, each in runs.items()}
-        print_table(results, files, args.rounds)
-        return 0 if all(r["ok"] for r in results.values()) else 1
+        curl = summary(runs[(None, "curl")])
+        every_ok = curl["ok"]
+        for triple in triples:
+            if triple not in runnable:
+                wine_builds.print_skipped(triple, wine.why_not(triple))
+                continue
+            results = {key: summary(each) for (of, key), each in runs.items() if of == triple}
+            results["curl"] = curl
+            print_table(results, files, args.rounds, triple)
+            every_ok = every_ok and all(r["ok"] for r in results.values())
+        return 0 if every_ok else 1
     finally:
         wine.stop()
         subprocess.run([sys.executable, SERVERS, "stop", "--dir", servers_dir], stdin=subprocess.DEVNULL,
