@@ -30,3 +30,12 @@ bench_heading() {
         *) printf '\n== %s build (64-bit, under 64-bit Wine)\n' "$1" ;;
     esac
 }
+
+# bench_skipped TARGET: after start_session; says so and succeeds when this machine cannot run the build.
+bench_skipped() {
+    case "$1" in
+        i686-*) [ "$PELORA_RUN_32BIT" = 0 ] || return 1 ;;
+        *) return 1 ;;
+    esac
+    printf "skipped: this machine's kernel cannot run 32-bit programs\n"
+}
