@@ -2,6 +2,8 @@
 
 #include <process.h>
 
+#include "common/LogPrint.h"
+
 namespace utility {
 
 namespace {
@@ -9,8 +11,12 @@ namespace {
 constexpr DWORD kTerminatedExitCode = 0xFFFFFFFF;
 // An owner normally stops its thread itself; this bounds the wait when it forgot.
 constexpr DWORD kLastResortStopMs = 2000;
+// Termination is asynchronous; a thread that has not ended by then is left behind rather than hang the owner.
+constexpr DWORD kTerminateSettleMs = 1000;
 
 }  // namespace
+
+TaskThread::TaskThread() : stopEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
 TaskThread::~TaskThread() {
     if (task_ != nullptr || thread_) {
@@ -22,12 +28,11 @@ TaskThread::~TaskThread() {
 bool TaskThread::start(Runable* task) {
     if (thread_) return false;
     stopRequested_ = false;
-    wakeEvent_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (stopEvent_) ::ResetEvent(stopEvent_.get());
     task_ = task;
     thread_.reset(reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &TaskThread::threadMain, this, 0, nullptr)));
     if (!thread_) {
         task_ = nullptr;
-        wakeEvent_.reset();
         return false;
     }
     return true;
@@ -39,9 +44,9 @@ unsigned __stdcall TaskThread::threadMain(void* self) {
 }
 
 void TaskThread::wait(DWORD milliseconds) {
-    // A record that never started a thread has no event; its waits still last their time.
-    if (wakeEvent_) {
-        ::WaitForSingleObject(wakeEvent_.get(), milliseconds);
+    // Only a failed CreateEventW leaves the record without its event; its waits then last their time.
+    if (stopEvent_) {
+        ::WaitForSingleObject(stopEvent_.get(), milliseconds);
     } else {
         ::Sleep(milliseconds);
     }
@@ -49,23 +54,29 @@ void TaskThread::wait(DWORD milliseconds) {
 
 void TaskThread::requestStop() {
     stopRequested_ = true;
-    if (wakeEvent_) ::SetEvent(wakeEvent_.get());
+    if (stopEvent_) ::SetEvent(stopEvent_.get());
 }
 
 void TaskThread::stop(DWORD timeoutMs) {
+    bool ended = true;
     if (thread_) {
         if (::WaitForSingleObject(thread_.get(), timeoutMs) == WAIT_TIMEOUT) {
-            ::TerminateThread(thread_.get(), kTerminatedExitCode);
-            // Termination is asynchronous; the task must not be released under a running thread.
-            ::WaitForSingleObject(thread_.get(), INFINITE);
+            if (!::TerminateThread(thread_.get(), kTerminatedExitCode)) {
+                PEL_LOG(L"TerminateThread failed, error = %d.", ::GetLastError());
+            }
+            ended = ::WaitForSingleObject(thread_.get(), kTerminateSettleMs) == WAIT_OBJECT_0;
         }
         thread_.reset();
     }
     if (task_ != nullptr) {
-        task_->release();
+        // The task must not be released under a thread that may still run it: it is leaked instead.
+        if (ended) {
+            task_->release();
+        } else {
+            PEL_LOG(L"thread did not end, its task is left unreleased.");
+        }
         task_ = nullptr;
     }
-    wakeEvent_.reset();
 }
 
 }  // namespace utility

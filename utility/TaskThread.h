@@ -1,5 +1,5 @@
 #pragma once
-// One worker thread running one task, with a wake event and a stop flag the task checks between steps.
+// One worker thread running one task, with a stop event and a stop flag the task checks between steps.
 // Embedded in its owner; start and stop are called from the owner's thread.
 
 #include <windows.h>
@@ -13,7 +13,7 @@ namespace utility {
 
 class TaskThread {
 public:
-    TaskThread() = default;
+    TaskThread();
     ~TaskThread();
     TaskThread(const TaskThread&) = delete;
     TaskThread& operator=(const TaskThread&) = delete;
@@ -22,15 +22,15 @@ public:
     // none could be started; the task then stays the caller's.
     bool start(Runable* task);
 
-    // Inside the task: sleeps up to the time or until woken; then the task reads stopRequested().
-    // Without a started thread there is nothing to wake it: it sleeps the whole time.
+    // Inside the task, or on any thread using the record only as a stop source: sleeps up to the time
+    // or until a stop is requested; then the caller reads stopRequested().
     void wait(DWORD milliseconds);
 
-    // Sets the stop flag and wakes the task. Any thread.
+    // Sets the stop flag and ends every wait, present and later, until the next start. Any thread.
     void requestStop();
     bool stopRequested() const { return stopRequested_.load(); }
 
-    // Waits for the thread, terminating it after the time-out, and releases the task and the event.
+    // Waits for the thread, terminating it after the time-out, and releases the task.
     // Does not ask the task to stop: call requestStop() first.
     void stop(DWORD timeoutMs);
 
@@ -41,7 +41,8 @@ private:
 
     Runable* task_ = nullptr;
     UniqueHandle thread_;
-    UniqueHandle wakeEvent_;
+    // Manual-reset, so a stop requested between two waits still ends the next one.
+    UniqueHandle stopEvent_;
     std::atomic<bool> stopRequested_{false};
 };
 

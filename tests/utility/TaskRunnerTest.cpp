@@ -194,6 +194,27 @@ TEST(TaskThreadRecord, RequestStopWakesAWaitingTaskAtOnce) {
     EXPECT_FALSE(thread.stopRequested());
 }
 
+// A record without a thread serves as a client's stop source: a stop must cut its retry waits short,
+// the one under way and every later one.
+TEST(TaskThreadRecord, RequestStopEndsTheWaitsOfARecordWithoutAThread) {
+    utility::TaskThread record;
+    std::atomic<DWORD> waited{0};
+    std::thread waiter([&] {
+        const DWORD begin = ::GetTickCount();
+        record.wait(3000);
+        waited = ::GetTickCount() - begin;
+    });
+    ::Sleep(100);
+    record.requestStop();
+    waiter.join();
+    EXPECT_LT(waited, 1500u);
+
+    const DWORD begin = ::GetTickCount();
+    record.wait(3000);
+    EXPECT_LT(::GetTickCount() - begin, 500u);
+    EXPECT_TRUE(record.stopRequested());
+}
+
 TEST(TaskThreadRecord, TerminatesATaskThatIgnoresTheStopFlag) {
     utility::TaskThread thread;
     Probe probe;
