@@ -2,13 +2,13 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdlib>
-
-#include "utility/ScopedHandle.h"
 
 namespace common {
 
 // The log file as the writer thread sees it: opened once, appended to, restarted empty on demand.
+// It owns its handle itself, so the log depends on nothing above it.
 class LogWriter::File {
 public:
     explicit File(const std::wstring& path) : path_(path) {
@@ -16,41 +16,51 @@ public:
         // A log left in UTF-16 by an older format cannot be appended to as UTF-8: start it anew.
         if (startsWithUtf16Mark()) restart();
     }
+    ~File() { close(); }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
 
     bool write(const std::string& text) {
-        if (!handle_) return false;
+        if (!isOpen()) return false;
         DWORD written = 0;
-        return ::WriteFile(handle_.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+        return ::WriteFile(handle_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
                written == text.size();
     }
 
     long long size() const {
         LARGE_INTEGER size{};
-        return handle_ && ::GetFileSizeEx(handle_.get(), &size) ? size.QuadPart : 0;
+        return isOpen() && ::GetFileSizeEx(handle_, &size) ? size.QuadPart : 0;
     }
 
     void restart() {
-        handle_.reset();
+        close();
         open(CREATE_ALWAYS);
     }
 
 private:
     // Append-only access: every write lands at the current end, even if another process appends too.
     void open(DWORD disposition) {
-        handle_.reset(::CreateFileW(path_.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+        handle_ = ::CreateFileW(path_.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     }
+
+    void close() {
+        if (isOpen()) ::CloseHandle(handle_);
+        handle_ = INVALID_HANDLE_VALUE;
+    }
+
+    bool isOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
 
     bool startsWithUtf16Mark() const {
         unsigned char mark[2] = {};
         DWORD read = 0;
-        return handle_ && ::ReadFile(handle_.get(), mark, sizeof mark, &read, nullptr) && read == 2 &&
+        return isOpen() && ::ReadFile(handle_, mark, sizeof mark, &read, nullptr) && read == 2 &&
                mark[0] == 0xFF && mark[1] == 0xFE;
     }
 
     const std::wstring path_;
-    utility::UniqueHandle handle_;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
 LogWriter::LogWriter(std::wstring path)
@@ -58,7 +68,7 @@ LogWriter::LogWriter(std::wstring path)
 
 LogWriter::~LogWriter() {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::timed_mutex> lock(mutex_);
         stopping_ = true;
     }
     wakeUp_.notify_one();
@@ -69,7 +79,7 @@ void LogWriter::submit(const char* line, size_t length) {
     if (pendingSize_.load(std::memory_order_relaxed) > kPendingLimit) return;
     size_t size = 0;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<std::timed_mutex> lock(mutex_);
         pending_.append(line, length);
         size = pending_.size();
         pendingSize_.store(size, std::memory_order_relaxed);
@@ -77,13 +87,15 @@ void LogWriter::submit(const char* line, size_t length) {
     if (size >= kPendingLimit) wakeUp_.notify_one();
 }
 
-void LogWriter::flush() {
-    std::lock_guard<std::mutex> lock(mutex_);
+bool LogWriter::flush() {
+    std::unique_lock<std::timed_mutex> lock(mutex_, std::chrono::milliseconds(kFlushPatienceMs));
+    if (!lock.owns_lock()) return false;
     writePending();
+    return true;
 }
 
 void LogWriter::run() {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<std::timed_mutex> lock(mutex_);
     while (!stopping_) {
         wakeUp_.wait_for(lock, std::chrono::milliseconds(kWakeIntervalMs),
                          [this] { return stopping_ || pending_.size() >= kPendingLimit; });

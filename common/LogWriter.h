@@ -17,6 +17,7 @@ public:
     static constexpr size_t kPendingLimit = 4096;
     static constexpr long long kRestartSize = 4 * 1024 * 1024;
     static constexpr int kWakeIntervalMs = 500;
+    static constexpr int kFlushPatienceMs = 500;
 
     // Starts the writer thread on the file at path.
     explicit LogWriter(std::wstring path);
@@ -27,8 +28,10 @@ public:
 
     // Queues one complete line; dropped while more than kPendingLimit bytes wait. Any thread.
     void submit(const char* line, size_t length);
-    // Writes the pending lines now, on the calling thread.
-    void flush();
+    // Writes the pending lines now, on the calling thread. False, with the lines left pending, when the
+    // lock stays held for kFlushPatienceMs: a thread terminated while holding it never lets go, and
+    // the flush at process exit must not hang on it.
+    bool flush();
 
 private:
     class File;
@@ -36,8 +39,8 @@ private:
     void writePending();
 
     std::unique_ptr<File> file_;  // guarded by mutex_
-    std::mutex mutex_;
-    std::condition_variable wakeUp_;
+    std::timed_mutex mutex_;
+    std::condition_variable_any wakeUp_;
     std::string pending_;
     // Mirrors pending_.size() so the admission check can read it without the lock.
     std::atomic<size_t> pendingSize_{0};
