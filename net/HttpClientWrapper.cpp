@@ -88,8 +88,15 @@ bool CHttpClientWrapper::transfer(const std::wstring& url, IHttpClientSink& sink
         std::lock_guard<std::mutex> guard(connectionLock_);
         connection_ = connection;
     }
-    // A stop that came before the connection existed had nothing to close.
-    const bool succeeded = !m_bPause && exchange(*connection, url, sink);
+    // A stop that came before the connection existed had nothing to close; it fails the transfer
+    // as an aborted open, so the caller hears of it like of any other failure.
+    bool succeeded = false;
+    if (m_bPause) {
+        ::SetLastError(ERROR_OPERATION_ABORTED);
+        fail(sink, kErrorOpen);
+    } else {
+        succeeded = exchange(*connection, url, sink);
+    }
     {
         std::lock_guard<std::mutex> guard(connectionLock_);
         connection_ = nullptr;

@@ -240,6 +240,25 @@ TEST(WrapperStopSource, StopsATransferRunningOnTheOwnersThread) {
     EXPECT_FALSE(result);
 }
 
+// A stop stays in force for the plain transfers too; each refusal reaches the sink as an aborted open.
+TEST(WrapperStopSource, AStoppedClientsPlainDownloadsReportTheirError) {
+    processLogPath();
+    ScratchDir dir;
+    CHttpClientWrapper client;
+    client.stop();
+    const std::wstring url = TestServers::url(TestServers::get().http, L"/bytes/500");
+    const std::string aborted = "http code 10, error = " + std::to_string(ERROR_OPERATION_ABORTED) + "\r\n";
+
+    std::string body;
+    EXPECT_FALSE(client.download2mem(body, url));
+    EXPECT_TRUE(logContains("):CHttpDownload2MemSink " + aborted));
+
+    RecordingSink sink;
+    EXPECT_FALSE(client.download2file(url, dir / L"f", &sink));
+    EXPECT_TRUE(logContains("):CHttpDownload2FileSink " + aborted));
+    EXPECT_TRUE(sink.calls.empty());
+}
+
 // nginx serves a 64 MiB file; the proxy in front of it breaks the first transfer half way.
 class LargeResume : public ::testing::TestWithParam<Backend> {};
 
