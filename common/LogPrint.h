@@ -25,3 +25,6 @@ std::string qualifiedFunctionName(std::string_view prettyFunction);
         static const std::string pelLogFunction_ = ::common::qualifiedFunctionName(__PRETTY_FUNCTION__); \
         ::logPrint(pelLogFunction_.c_str(), __LINE__, __VA_ARGS__);                                 \
     } while (0)
+
+// Logs under a name given by the caller: for a helper that logs a step of the function the log documents.
+#define PEL_LOG_AS(function, ...) ::logPrint(function, __LINE__, __VA_ARGS__)

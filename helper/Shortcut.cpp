@@ -11,15 +11,18 @@ namespace helper {
 
 namespace {
 
+// Its failures are steps 1 and 2 of making the shortcut and are logged as such.
+constexpr char kCreateShortcut[] = "helper::createShortcut";
+
 std::wstring desktopFolder() {
     utility::UniqueCoTaskMem<LPITEMIDLIST> items;
     if (FAILED(::SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOPDIRECTORY, items.receive()))) {
-        PEL_LOG(L"install 1 of create shortcut failed!");
+        PEL_LOG_AS(kCreateShortcut, L"install 1 of create shortcut failed!");
         return {};
     }
     wchar_t path[MAX_PATH] = {};
     if (!::SHGetPathFromIDListW(items.get(), path)) {
-        PEL_LOG(L"install 2 of create shortcut failed!");
+        PEL_LOG_AS(kCreateShortcut, L"install 2 of create shortcut failed!");
         return {};
     }
     return path;

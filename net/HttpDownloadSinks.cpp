@@ -10,6 +10,9 @@ namespace {
 
 constexpr int kStatusOk = 200;
 
+// The file is opened as a step of the header handling; its failures are logged under that name.
+constexpr char kHeaderStep[] = "utility::CHttpDownload2FileSink::onHttpRecvHeader";
+
 bool isSuccess(int status) { return status >= 200 && status <= 299; }
 
 HANDLE openForWriting(const std::wstring& path, DWORD disposition) {
@@ -62,7 +65,7 @@ bool CHttpDownload2FileSink::onHttpRecvHeader(int status, int contentLength) {
 bool CHttpDownload2FileSink::startFile() {
     file_.reset(openForWriting(path_, CREATE_ALWAYS));
     if (!file_) {
-        PEL_LOG(L"create file error; filename %s lasterror:%d", path_.c_str(), ::GetLastError());
+        PEL_LOG_AS(kHeaderStep, L"create file error; filename %s lasterror:%d", path_.c_str(), ::GetLastError());
         return false;
     }
     return true;
@@ -74,7 +77,7 @@ bool CHttpDownload2FileSink::continueFile(int contentLength) {
     file_.reset(openForWriting(path_, OPEN_ALWAYS));
     const LARGE_INTEGER noMove{};
     if (!file_ || !::SetFilePointerEx(file_.get(), noMove, nullptr, FILE_END)) {
-        PEL_LOG(L"downloader error open file error: lasterror %d", ::GetLastError());
+        PEL_LOG_AS(kHeaderStep, L"downloader error open file error: lasterror %d", ::GetLastError());
         return false;
     }
     return true;

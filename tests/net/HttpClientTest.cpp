@@ -17,6 +17,7 @@
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestServers.h"
 #include "utility/Digest.h"
+#include "utility/UString.h"
 
 using namespace testsupport;
 using utility::CHttpClientWrapper;
@@ -122,6 +123,18 @@ TEST_P(WrapperBody, FailsA404WithoutAnErrorReport) {
     EXPECT_TRUE(logContains("):onHttpRecvHeader status 404, total 8\r\n"));
     EXPECT_TRUE(logContains("):onHttpRecvHeader error\r\n"));
     EXPECT_EQ(countOf(flushedProcessLog(), "http code "), errorsBefore);
+}
+
+TEST_P(WrapperBody, LogsAFileItCannotCreateUnderTheHeaderStep) {
+    const std::wstring unreachable = dir / L"missing\\download.bin";
+    RecordingSink sink;
+    EXPECT_FALSE(client.download2file_ex(&sink, unreachable, TestServers::url(servers.http, L"/bytes/500"), 1, 0, raw()));
+    const std::string marker = "create file error; filename " + utility::ustring::wideToUtf8(unreachable);
+    ASSERT_TRUE(logContains(marker));
+    const std::string log = flushedProcessLog();
+    const size_t at = log.find(marker);
+    const std::string line = log.substr(log.rfind("\r\n", at) + 2, at - log.rfind("\r\n", at));
+    EXPECT_NE(line.find("\tutility::CHttpDownload2FileSink::onHttpRecvHeader\t("), std::string::npos) << line;
 }
 
 TEST_P(WrapperBody, FollowsARedirectToAnotherPort) {
