@@ -1,5 +1,5 @@
 #pragma once
-// Desktop shortcuts. COM must already be initialised on the calling thread.
+// Desktop shortcuts. Any thread: createShortcut enters a COM apartment of its own when the thread has none.
 
 #include <string>
 
