@@ -242,9 +242,8 @@ XmlMarkup::Node XmlMarkup::_scanNode(int offset, int limit) const {
             } else if (isQuote(c)) {
                 quote = c;
             } else if (c == L'>') {
-                // Outside quotes, so this "/" belongs to the tag, not to a quoted value; after an
-                // unquoted value it ends that value too.
-                node.empty = text[i - 1] == L'/';
+                // Outside quotes, so a quote just before the "/" closed a value.
+                node.empty = text[i - 1] == L'/' && (i - 1 == nameEnd || isBlank(text[i - 2]) || isQuote(text[i - 2]));
                 return until(Node::StartTag, i + 1, nullptr);
             }
         }
