@@ -178,6 +178,8 @@ INSTANTIATE_TEST_SUITE_P(
         AttributeCase{"Single", L"<a id='v w'/>", L"id", L"v w"},
         AttributeCase{"BlanksAroundEquals", L"<a id \r\n= \t'v' />", L"id", L"v"},
         AttributeCase{"Unquoted", L"<a x=1 id=v></a>", L"id", L"v"},
+        // An unquoted value runs up to a blank or ">", so a "/" there is part of it.
+        AttributeCase{"UnquotedTakesASlashBeforeTheTagEnd", L"<a b=c/></a>", L"b", L"c/"},
         AttributeCase{"OtherQuoteInside", L"<a id='say \"hi\"' b=\"it's\"/>", L"b", L"it's"},
         AttributeCase{"EntitiesDecoded", L"<a id='&lt;&#65;&quot;&unknown;'/>", L"id", L"<A\"&unknown;"},
         AttributeCase{"WithoutValue", L"<a id x='1'/>", L"x", L"1"},
