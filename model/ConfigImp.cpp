@@ -4,6 +4,7 @@
 #include <map>
 
 #include "common/LogPrint.h"
+#include "model/JoinPath.h"
 #include "model/ServiceAddresses.h"
 
 namespace {
@@ -96,7 +97,7 @@ std::wstring ConfigImp::installerUrl() const {
 }
 
 std::wstring ConfigImp::installerExePath(const std::wstring& folder) const {
-    return folder + (isMainland() ? L"\\pelinst.exe" : L"\\Pelora.exe");
+    return model::joinPath(folder, isMainland() ? L"pelinst.exe" : L"Pelora.exe");
 }
 
 std::wstring ConfigImp::cdnBase() const {

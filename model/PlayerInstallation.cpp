@@ -10,6 +10,7 @@
 #include "helper/Shortcut.h"
 #include "model/ChannelSettings.h"
 #include "model/ConfigImp.h"
+#include "model/JoinPath.h"
 #include "utility/ScopedHandle.h"
 #include "utility/UFile.h"
 #include "utility/UProcess.h"
@@ -54,7 +55,7 @@ void DownloaderModel::_installPlayer() {
     if (!fileExists(installer)) sendEvent(L"download_installPlayerNotExit", openId_ + L"_1");
     const bool created = runInstallerAndWait(installer, parameters);
 
-    const std::wstring dataFolder = installPath_ + L"data\\";
+    const std::wstring dataFolder = model::joinPath(installPath_, L"data\\");
     utility::ufile::makeDir(dataFolder);
     _downloadChannelFiles(dataFolder);
     writeChannelSettings(dataFolder, installerSettings());
@@ -62,7 +63,7 @@ void DownloaderModel::_installPlayer() {
     const InstallerSettings settings = installerSettings();
     const std::wstring icon = dataFolder + settings.shortcutName + L".ico";
     if (!settings.shortcutName.empty() && fileExists(icon)) {
-        helper::createShortcut(settings.shortcutName, icon, installPath_, installPath_ + L"\\qorplayer.exe",
+        helper::createShortcut(settings.shortcutName, icon, installPath_, model::joinPath(installPath_, L"qorplayer.exe"),
                                L"package=" + settings.runApp);
     }
     _postToUi([this, created] {
@@ -111,7 +112,7 @@ void DownloaderModel::killPlayerProcesses() {
 }
 
 void DownloaderModel::runPlayer(const std::wstring& parameters) {
-    const std::wstring player = installPath_ + L"\\qorplayer.exe";
+    const std::wstring player = model::joinPath(installPath_, L"qorplayer.exe");
     const auto version = utility::usystem::windowsVersion();
     if (version.major < 6 || (version.major == 6 && version.minor < 2)) {
         utility::process::shell(player, parameters);

@@ -43,7 +43,9 @@ TEST_P(MarketProfile, DerivesFoldersKeysAndAddresses) {
     EXPECT_EQ(config.installSubFolder(), c.subFolder);
     EXPECT_EQ(config.registryKey(), c.registryKey);
     EXPECT_EQ(config.installerUrl(), server + c.installerPath);
-    EXPECT_EQ(config.installerExePath(L"C:\\dl"), std::wstring(L"C:\\dl\\") + c.localInstaller);
+    for (const wchar_t* folder : {L"C:\\dl", L"C:\\dl\\"}) {
+        EXPECT_EQ(config.installerExePath(folder), std::wstring(L"C:\\dl\\") + c.localInstaller) << folder;
+    }
     EXPECT_EQ(config.languageFile(), c.languageFile);
     EXPECT_EQ(config.getLanguage(), c.language);
     EXPECT_EQ(config.openIdConfigUrl(L"12345"), server + L"/player_files/openidconfig/12345.data");

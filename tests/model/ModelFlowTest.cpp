@@ -166,7 +166,7 @@ TEST_F(ModelFlow, FromInitToLaunchEndToEnd) {
     EXPECT_GT(fileSize(data + L"Example Game.ico"), 0);
     const std::wstring shortcut = desktopFolder() + L"\\Example Game.lnk";
     const Link link = readLink(shortcut);
-    EXPECT_EQ(link.target, installPath + L"qorplayer.exe");  // the shell folds the doubled backslash
+    EXPECT_EQ(link.target, installPath + L"qorplayer.exe");
     EXPECT_EQ(link.arguments, L"package=com.example.game");
     EXPECT_EQ(link.icon, data + L"Example Game.ico");
     EXPECT_EQ(link.folder, installPath);
@@ -245,6 +245,38 @@ INSTANTIATE_TEST_SUITE_P(
         FallbackCase{"nothingWorks", L"fail-package=ABC", false, {"download_Error&el=<id>_"},
                      "GET /download/package/Pelora4.0.exe"}),
     [](const ::testing::TestParamInfo<FallbackCase>& info) { return std::string(info.param.name); });
+
+// Channel configurations of tests/model/channel-configs.json, installed into a folder as the registry or
+// the user may give it; the installer is missing, so only the channel's files are written.
+struct ChannelFilesCase {
+    const char* name;
+    const wchar_t* openId;
+    const wchar_t* folder;  // under the scratch folder; its data folder is always "Pelora\\data\\"
+    bool landscape;
+    bool portrait;
+};
+
+class ModelChannelFiles : public ModelFlow, public ::testing::WithParamInterface<ChannelFilesCase> {};
+
+TEST_P(ModelChannelFiles, LandInTheInstallFoldersDataFolder) {
+    const ChannelFilesCase& c = GetParam();
+    model.initFromName(L"pelora4_en_" + std::wstring(c.openId) + L"_x", nullptr);
+    ASSERT_TRUE(pumpMessagesUntil([&] { return !model.installerSettings().windowTitle.empty(); },
+                                  std::chrono::seconds(20)));
+    model.setInstallPath(dir / c.folder);
+    utility::runAsyncThenCollect([this] { model._threadInsPlayer(); });
+    ASSERT_TRUE(pumpMessagesUntil([&] { return outcome.installed >= 0; }, std::chrono::seconds(60)));
+    const std::wstring data = dir / L"Pelora\\data\\";
+    EXPECT_TRUE(fileExists(data + L"data.ini"));
+    EXPECT_EQ(fileSize(data + L"launch_1920.jpg") > 0, c.landscape);
+    EXPECT_EQ(fileSize(data + L"launch_1080.jpg") > 0, c.portrait);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Configurations, ModelChannelFiles,
+    ::testing::Values(ChannelFilesCase{"trailingSeparator", L"80001", L"Pelora\\", true, true},
+                      ChannelFilesCase{"noTrailingSeparator", L"80001", L"Pelora", true, true}),
+    [](const ::testing::TestParamInfo<ChannelFilesCase>& info) { return std::string(info.param.name); });
 
 // The only case that waits for the address timer: its tick count is process-wide and never reset.
 TEST_F(ModelFlow, ABrokenVersionServiceFallsBackToTheBuiltInAddressAfterEightTicks) {
