@@ -26,8 +26,10 @@ constexpr const wchar_t* kPlayerProcesses[] = {L"qorplayer.exe", L"qormultiplaye
 
 bool fileExists(const std::wstring& path) { return ::PathFileExistsW(path.c_str()) != FALSE; }
 
-// A small file of the channel's (image, icon): a few quick tries, no resume.
+// A small file of the channel's (image, icon): a few quick tries, no resume. The channel leaves out
+// what it does not have.
 void downloadChannelFile(const std::wstring& url, const std::wstring& path) {
+    if (url.empty()) return;
     for (int attempt = 0; attempt < kChannelFileTries; ++attempt) {
         utility::CHttpClientWrapper client;
         if (client.download2file(url, path, nullptr)) return;
@@ -73,13 +75,9 @@ void DownloaderModel::_installPlayer() {
 
 void DownloaderModel::_downloadChannelFiles(const std::wstring& dataFolder) {
     const InstallerSettings settings = installerSettings();
-    if (!settings.launchImageH.empty()) {
-        downloadChannelFile(settings.launchImageH, dataFolder + L"launch_1920.jpg");
-        downloadChannelFile(settings.launchImageV, dataFolder + L"launch_1080.jpg");
-    }
-    if (!settings.shortcutUrl.empty()) {
-        downloadChannelFile(settings.shortcutUrl, dataFolder + settings.shortcutName + L".ico");
-    }
+    downloadChannelFile(settings.launchImageH, dataFolder + L"launch_1920.jpg");
+    downloadChannelFile(settings.launchImageV, dataFolder + L"launch_1080.jpg");
+    downloadChannelFile(settings.shortcutUrl, dataFolder + settings.shortcutName + L".ico");
 }
 
 bool DownloaderModel::runInstallerAndWait(const std::wstring& installerPath, const std::wstring& parameters) {

@@ -275,7 +275,9 @@ TEST_P(ModelChannelFiles, LandInTheInstallFoldersDataFolder) {
 INSTANTIATE_TEST_SUITE_P(
     Configurations, ModelChannelFiles,
     ::testing::Values(ChannelFilesCase{"trailingSeparator", L"80001", L"Pelora\\", true, true},
-                      ChannelFilesCase{"noTrailingSeparator", L"80001", L"Pelora", true, true}),
+                      ChannelFilesCase{"noTrailingSeparator", L"80001", L"Pelora", true, true},
+                      ChannelFilesCase{"onlyLandscape", L"80002", L"Pelora\\", true, false},
+                      ChannelFilesCase{"onlyPortrait", L"80003", L"Pelora\\", false, true}),
     [](const ::testing::TestParamInfo<ChannelFilesCase>& info) { return std::string(info.param.name); });
 
 // The only case that waits for the address timer: its tick count is process-wide and never reset.
