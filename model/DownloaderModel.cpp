@@ -117,7 +117,15 @@ void DownloaderModel::initFromName(const std::wstring& exeStem, const wchar_t* c
             PEL_LOG(L"cmdline is %s, %s, %s", named.name.c_str(), named.package.c_str(), named.apkUrl.c_str());
         }
     }
-    urlWorker_.start(new utility::MemberFuncRunable<DownloaderModel>(this, &DownloaderModel::_threadGetPlayerUrl));
+    _startWorker(urlWorker_, &DownloaderModel::_threadGetPlayerUrl);
+}
+
+bool DownloaderModel::_startWorker(utility::TaskThread& worker, void (DownloaderModel::*work)()) {
+    utility::Runable* task = new utility::MemberFuncRunable<DownloaderModel>(this, work);
+    if (worker.start(task)) return true;
+    task->release();
+    PEL_LOG(L"worker runs already");
+    return false;
 }
 
 void DownloaderModel::_calcInstallPath() {

@@ -95,6 +95,8 @@ public:
 
 private:
     void _calcInstallPath();
+    // Starts work on the worker; false, with the task released, when the worker runs already.
+    bool _startWorker(utility::TaskThread& worker, void (DownloaderModel::*work)());
     void _threadGetPlayerUrl();
     void _getPackageByOpenID();
     void _threadDownloadPlayer();

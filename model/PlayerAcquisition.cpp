@@ -63,8 +63,7 @@ void DownloaderModel::_getPackageByOpenID() {
 void DownloaderModel::startDownloadPlayer() {
     if (!getPlayerUrl().empty()) {
         for (auto& client : downloadClients_) client.setStopSource(&downloadWorker_);
-        downloadWorker_.start(
-            new utility::MemberFuncRunable<DownloaderModel>(this, &DownloaderModel::_threadDownloadPlayer));
+        _startWorker(downloadWorker_, &DownloaderModel::_threadDownloadPlayer);
         return;
     }
     PEL_LOG(L"start downloader. bug getting player url");
