@@ -44,6 +44,16 @@ ConfigImp& ConfigImp::instance() {
     return *settings;
 }
 
+void ConfigImp::setLanguage(const std::wstring& language) {
+    std::lock_guard<std::mutex> guard(languageLock_);
+    language_ = language;
+}
+
+std::wstring ConfigImp::getLanguage() const {
+    std::lock_guard<std::mutex> guard(languageLock_);
+    return language_;
+}
+
 void ConfigImp::setPlayer4() {
     setEdition(true, false, false);
     logPrint("ConfigImp::setPlayer4", __LINE__, L"player is 4");
@@ -109,20 +119,23 @@ std::wstring ConfigImp::openIdConfigUrl(const std::wstring& openId) const {
 }
 
 std::wstring ConfigImp::languageFile() const {
-    const std::wstring code = listed(kLanguageFileMarkets, language_) ? language_ : L"en";
+    const std::wstring language = getLanguage();
+    const std::wstring code = listed(kLanguageFileMarkets, language) ? language : L"en";
     return L"language\\downloader_" + code + L".xml";
 }
 
 std::wstring ConfigImp::websiteUrl() const {
-    if (isMainland()) return mainlandHomePage();
+    const std::wstring language = getLanguage();
+    if (language == L"cn") return mainlandHomePage();
     const std::wstring home = std::wstring(model::kIntlBase) + L"/";
-    return listed(kWebsiteMarkets, language_) ? home + language_ + L"/" : home;
+    return listed(kWebsiteMarkets, language) ? home + language + L"/" : home;
 }
 
 std::wstring ConfigImp::socialUrl() const {
-    if (isMainland()) return mainlandHomePage();
+    const std::wstring language = getLanguage();
+    if (language == L"cn") return mainlandHomePage();
     const std::wstring community = std::wstring(model::kIntlBase) + L"/community/";
-    return listed(kCommunityMarkets, language_) ? community + language_ : community;
+    return listed(kCommunityMarkets, language) ? community + language : community;
 }
 
 std::wstring ConfigImp::altDownloadUrl() const {
@@ -132,6 +145,6 @@ std::wstring ConfigImp::altDownloadUrl() const {
 
 std::wstring ConfigImp::trackingId() const {
     const auto& ids = trackingIds();
-    const auto found = ids.find(language_);
+    const auto found = ids.find(getLanguage());
     return found == ids.end() ? kDefaultTrackingId : found->second;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The market settings: market language, campaign id and emulator edition, and every address, folder
-// and key derived from them. Filled once by the downloader model from the executable's name, then
-// only read, from any thread.
+// and key derived from them. Filled once by the downloader model from the executable's name; after
+// that only the language changes (the window's language switch) while workers read it.
 
+#include <mutex>
 #include <string>
 
 class ConfigImp {
@@ -12,14 +13,15 @@ public:
 
     ConfigImp() = default;
 
-    void setLanguage(const std::wstring& language) { language_ = language; }
+    void setLanguage(const std::wstring& language);
     void setAdId(const std::wstring& adId) { adId_ = adId; }
     void setPlayer4();
     void setPlayer64();
     void setPlayer9();
     void setPlayer3();
 
-    std::wstring getLanguage() const { return language_; }
+    // A copy: the window may switch the language while a worker reads it.
+    std::wstring getLanguage() const;
     std::wstring getAdId() const { return adId_; }
     bool isPlayer4() const { return isPlayer4_; }
     bool isPlayer64() const { return isPlayer64_; }
@@ -56,11 +58,12 @@ private:
         const wchar_t* intlInstaller;
     };
     const EditionProfile& profile() const;
-    bool isMainland() const { return language_ == L"cn"; }
+    bool isMainland() const { return getLanguage() == L"cn"; }
     std::wstring contentServer() const;
     void setEdition(bool player4, bool player64, bool player9);
 
-    std::wstring language_ = L"en";
+    mutable std::mutex languageLock_;
+    std::wstring language_ = L"en";  // guarded by languageLock_
     std::wstring adId_ = L"Pelora Installer";
     bool isPlayer4_ = true;
     bool isPlayer64_ = false;

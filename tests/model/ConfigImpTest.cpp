@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
+#include <thread>
 
 #include "model/ConfigImp.h"
 #include "model/ServiceAddresses.h"
@@ -100,6 +102,25 @@ TEST(ConfigImpEditions, AreExclusiveAndLogged) {
     EXPECT_FALSE(config.isPlayer64());
     config.setPlayer4();
     EXPECT_TRUE(testsupport::logContains("):player is 4\r\n"));
+}
+
+// The window's language switch while a worker derives addresses from the language.
+TEST(ConfigImpLanguageSwitch, ReadersSeeOneLanguageOrTheOther) {
+    ConfigImp config;
+    std::atomic<bool> done{false};
+    std::thread switcher([&] {
+        for (int i = 0; i < 20000; ++i) config.setLanguage(i % 2 == 0 ? L"french-market-code" : L"de");
+        done = true;
+    });
+    const std::set<std::wstring> files = {L"language\\downloader_en.xml", L"language\\downloader_de.xml"};
+    int unexpected = 0;
+    while (!done) {
+        const std::wstring language = config.getLanguage();
+        if (language != L"french-market-code" && language != L"de" && language != L"en") ++unexpected;
+        if (files.count(config.languageFile()) == 0) ++unexpected;
+    }
+    switcher.join();
+    EXPECT_EQ(unexpected, 0);
 }
 
 TEST(ConfigImpMainland, UsesTheMainlandServerForEveryAddress) {
