@@ -23,6 +23,9 @@ constexpr DWORD kRegistryValueBytes = 2048;
 
 DownloaderModel* g_model = nullptr;
 
+// initFromName does init's work; its lines carry init's name.
+constexpr char kInitLog[] = "DownloaderModel::init";
+
 // "InstallDir" under HKEY_CURRENT_USER\key; the key is created when missing, as a later install will.
 std::wstring installDirFromRegistry(const std::wstring& key) {
     utility::UniqueKey opened;
@@ -70,13 +73,13 @@ void DownloaderModel::init(const wchar_t* commandLine) {
 }
 
 void DownloaderModel::initFromName(const std::wstring& exeStem, const wchar_t* commandLine) {
-    PEL_LOG(L"DownloaderModel exe filename= %s", exeStem.c_str());
+    logPrint(kInitLog, __LINE__, L"DownloaderModel exe filename= %s", exeStem.c_str());
     const NameIdentity identity = identityFromStem(exeStem);
     googleId_ += identity.googleId;
-    PEL_LOG(L"type: %s, package:%s, openID:%s google id %s", identity.type.c_str(), identity.package.c_str(),
-            identity.openId.c_str(), identity.googleId.c_str());
-    PEL_LOG(L"model. type: %s, language %s package:%s, openID:%s", identity.type.c_str(), identity.market.c_str(),
-            identity.package.c_str(), identity.openId.c_str());
+    logPrint(kInitLog, __LINE__, L"type: %s, package:%s, openID:%s google id %s", identity.type.c_str(),
+             identity.package.c_str(), identity.openId.c_str(), identity.googleId.c_str());
+    logPrint(kInitLog, __LINE__, L"model. type: %s, language %s package:%s, openID:%s", identity.type.c_str(),
+             identity.market.c_str(), identity.package.c_str(), identity.openId.c_str());
 
     ConfigImp& config = ConfigImp::instance();
     if (!identity.openId.empty() && openId_ == L"100") openId_ = identity.openId;
@@ -94,14 +97,14 @@ void DownloaderModel::initFromName(const std::wstring& exeStem, const wchar_t* c
     if (type == L"pelora9") config.setPlayer9();
 
     analytics_.setTrackingId(config.trackingId());
-    PEL_LOG(L"openid is %s, package is %s", openId_.c_str(), package_.c_str());
+    logPrint(kInitLog, __LINE__, L"openid is %s, package is %s", openId_.c_str(), package_.c_str());
     _calcInstallPath();
 
     const int openIdNumber = static_cast<int>(std::wcstol(openId_.c_str(), nullptr, 10));
     if (openIdNumber >= kFirstPartnerOpenId && openIdNumber <= kLastPartnerOpenId) {
         config.setAdId(L"Pelora Installer_200");
     }
-    PEL_LOG(L"ad id : %s", config.getAdId().c_str());
+    logPrint(kInitLog, __LINE__, L"ad id : %s", config.getAdId().c_str());
 
     if (commandLine != nullptr) {
         const CommandLinePackage named = packageFromCommandLine(commandLine);
@@ -114,7 +117,8 @@ void DownloaderModel::initFromName(const std::wstring& exeStem, const wchar_t* c
                 std::lock_guard<std::mutex> guard(sharedLock_);
                 gamePackages_.push_back(game);
             }
-            PEL_LOG(L"cmdline is %s, %s, %s", named.name.c_str(), named.package.c_str(), named.apkUrl.c_str());
+            logPrint(kInitLog, __LINE__, L"cmdline is %s, %s, %s", named.name.c_str(), named.package.c_str(),
+                     named.apkUrl.c_str());
         }
     }
     _startWorker(urlWorker_, &DownloaderModel::_threadGetPlayerUrl);
@@ -173,7 +177,18 @@ void DownloaderModel::_postToUi(std::function<void()> task) {
     }
 }
 
-bool DownloaderModel::loadLanguage(const std::wstring& xml) { return languageStrings_.load(xml); }
+bool DownloaderModel::loadLanguage(const std::wstring& xml) {
+    const int length = static_cast<int>(xml.size());
+    PEL_LOG(L"load language length %d", length);
+    switch (languageStrings_.load(xml)) {
+    case model::LanguageStrings::LoadResult::Loaded: return true;
+    case model::LanguageStrings::LoadResult::NotWellFormed:
+        PEL_LOG(L"language load from string error. length:%d, error:%d", length, ::GetLastError());
+        return false;
+    case model::LanguageStrings::LoadResult::NoRoot: PEL_LOG(L"load language error. root is null"); return false;
+    }
+    return false;
+}
 
 std::wstring DownloaderModel::getString(const std::wstring& id) const { return languageStrings_.get(id); }
 

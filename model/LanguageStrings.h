@@ -10,9 +10,9 @@ namespace model {
 
 class LanguageStrings {
 public:
-    // Adds every "String" with a non-empty id and text; false, with a log line, when xml is not
-    // well-formed or has no root.
-    bool load(const std::wstring& xml);
+    enum class LoadResult { Loaded, NotWellFormed, NoRoot };
+    // Adds every "String" with a non-empty id and text. The caller logs a failure under its own name.
+    LoadResult load(const std::wstring& xml);
     // The text of id, or id itself when no file had it.
     std::wstring get(const std::wstring& id) const;
     bool contains(const std::wstring& id) const { return strings_.count(id) != 0; }

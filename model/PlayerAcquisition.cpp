@@ -102,7 +102,8 @@ void DownloaderModel::_threadDownloadPlayer() {
     const std::wstring target = ConfigImp::instance().installerExePath(installPath_);
     const DWORD begin = ::GetTickCount();
     const bool succeeded = _downloadByENUrl(target);
-    const std::wstring value = openId_ + L"_" + std::to_wstring(elapseBucket(::GetTickCount() - begin));
+    const int elapse = elapseBucket(::GetTickCount() - begin);
+    const std::wstring value = openId_ + L"_" + std::to_wstring(elapse);
     if (succeeded) {
         _postToUi([this] {
             if (downloadSucceededCallback) downloadSucceededCallback();
@@ -114,8 +115,7 @@ void DownloaderModel::_threadDownloadPlayer() {
         });
         sendEvent(L"download_Error", value);
     }
-    PEL_LOG(L"download finished, success = %d, elapse = %d", succeeded ? 1 : 0,
-            elapseBucket(::GetTickCount() - begin));
+    PEL_LOG(L"download finished, success = %d, elapse = %d", succeeded ? 1 : 0, elapse);
 }
 
 bool DownloaderModel::_downloadByENUrl(const std::wstring& target) {

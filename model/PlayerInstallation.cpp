@@ -19,6 +19,8 @@
 
 namespace {
 
+// _installPlayer does the work of _threadInsPlayer; its lines carry that name.
+constexpr char kInstallLog[] = "DownloaderModel::_threadInsPlayer";
 constexpr int kChannelFileTries = 3;
 constexpr DWORD kChannelFileRetryMs = 200;
 constexpr const wchar_t* kPlayerProcesses[] = {L"qorplayer.exe", L"qormultiplayer.exe", L"qorupdate.exe",
@@ -51,7 +53,7 @@ void DownloaderModel::_threadInsPlayer() { _installPlayer(); }
 
 void DownloaderModel::_installPlayer() {
     const std::wstring parameters = installerParameters();
-    PEL_LOG(L"install player param: %s", parameters.c_str());
+    logPrint(kInstallLog, __LINE__, L"install player param: %s", parameters.c_str());
     const std::wstring installer = ConfigImp::instance().installerExePath(installPath_);
     killPlayerProcesses();
     if (!fileExists(installer)) sendEvent(L"download_installPlayerNotExit", openId_ + L"_1");

@@ -5,8 +5,11 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "model/ConfigImp.h"
 #include "model/DownloaderModel.h"
+#include "tests/model/LoggedLine.h"
 #include "tests/model/MarketReset.h"
 #include "tests/support/ProcessLog.h"
 #include "utility/ScopedHandle.h"
@@ -101,16 +104,35 @@ INSTANTIATE_TEST_SUITE_P(
         InitCase{"emptyApkUrl", L"Setup", kNoApkLine, L"100", L"en_US", L"en", Edition::P4, L"", L"", kDefaultAd, 0}),
     [](const ::testing::TestParamInfo<InitCase>& info) { return std::string(info.param.name); });
 
-TEST(ModelInitLog, WritesIdentityAndCommandLineLines) {
+struct InitLogCase {
+    const char* name;
+    std::wstring stem;
+    std::vector<std::string> lines;  // beginnings of lines logged under DownloaderModel::init
+};
+
+class ModelInitLog : public ::testing::TestWithParam<InitLogCase> {};
+
+TEST_P(ModelInitLog, WritesIdentityAndCommandLineLinesUnderInit) {
     testsupport::processLogPath();
     resetMarket();
     DownloaderModel model;
-    model.initFromName(L"pelora4_en_com.example.game_12345_x", kNoApkLine);
-    EXPECT_TRUE(testsupport::logContains("):DownloaderModel exe filename= pelora4_en_com.example.game_12345_x\r\n"));
-    EXPECT_TRUE(testsupport::logContains("):openid is 12345, package is com.example.game\r\n"));
-    EXPECT_TRUE(testsupport::logContains("):cmdline is Game, com.g, \r\n"));
+    model.initFromName(GetParam().stem, kNoApkLine);
+    for (const std::string& line : GetParam().lines) EXPECT_TRUE(loggedLine("DownloaderModel::init", line)) << line;
     resetMarket();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ModelInitLog,
+    ::testing::Values(
+        InitLogCase{"fullName", L"pelora4_en_com.example.game_12345_x",
+                    {"DownloaderModel exe filename= pelora4_en_com.example.game_12345_x\r\n",
+                     "type: pelora4, package:com.example.game, openID:12345 google id \r\n",
+                     "model. type: pelora4, language en package:com.example.game, openID:12345\r\n",
+                     "openid is 12345, package is com.example.game\r\n", "cmdline is Game, com.g, \r\n"}},
+        InitLogCase{"threePieces", L"a_b_c",
+                    {"DownloaderModel exe filename= a_b_c\r\n", "type: , package:, openID: google id \r\n",
+                     "model. type: , language  package:, openID:\r\n", "openid is 100, package is \r\n"}}),
+    [](const ::testing::TestParamInfo<InitLogCase>& info) { return std::string(info.param.name); });
 
 // Writes "InstallDir" under HKEY_CURRENT_USER\key for the test's time.
 class RegisteredInstall {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "model/DownloaderModel.h"
+#include "tests/model/LoggedLine.h"
 #include "tests/support/ProcessLog.h"
 
 namespace {
@@ -33,7 +34,7 @@ TEST(LanguageStrings, KeepsEarlierEntriesAcrossLoadsAndRejectsBrokenDocuments) {
     EXPECT_FALSE(model.loadLanguage(L"<StringBundle><String id=\"a\">B</StringBundle>"));
     EXPECT_FALSE(model.loadLanguage(L""));
     EXPECT_FALSE(model.loadLanguage(L"<a/><b/>"));
-    EXPECT_TRUE(testsupport::logContains("):language load from string error. length:"));
+    EXPECT_TRUE(loggedLine("DownloaderModel::loadLanguage", "language load from string error. length:"));
     ASSERT_TRUE(model.loadLanguage(L"<StringBundle><String id=\"b\">B</String></StringBundle>"));
     EXPECT_EQ(model.getString(L"a"), L"A");
     EXPECT_EQ(model.getString(L"b"), L"B");

@@ -13,6 +13,7 @@
 #include "model/ConfigImp.h"
 #include "model/DownloaderModel.h"
 #include "model/ServiceAddresses.h"
+#include "tests/model/LoggedLine.h"
 #include "tests/model/MarketReset.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/ProcessLog.h"
@@ -196,6 +197,7 @@ TEST_F(ModelFlow, AMissingInstallerIsReportedAndInstallsNothing) {
     EXPECT_EQ(outcome.installed, 0);
     EXPECT_TRUE(hitArrives("&ea=download_installPlayerNotExit&el=40001_1&"));
     EXPECT_TRUE(hitArrives("&ea=download_installComplete&el=40001_errCreateProcess_2&"));
+    EXPECT_TRUE(loggedLine("DownloaderModel::_threadInsPlayer", "install player param: -silence -downloader -openid=40001"));
 }
 
 TEST_F(ModelFlow, AnInstallerThatOutlivesTheWaitIsReportedAndLeftRunning) {
