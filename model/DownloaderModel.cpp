@@ -180,12 +180,12 @@ void DownloaderModel::_postToUi(std::function<void()> task) {
 bool DownloaderModel::loadLanguage(const std::wstring& xml) {
     const int length = static_cast<int>(xml.size());
     PEL_LOG(L"load language length %d", length);
-    switch (languageStrings_.load(xml)) {
-    case model::LanguageStrings::LoadResult::Loaded: return true;
-    case model::LanguageStrings::LoadResult::NotWellFormed:
+    model::LanguageStrings::LoadFailure failure{};
+    if (languageStrings_.load(xml, &failure)) return true;
+    if (failure == model::LanguageStrings::LoadFailure::NotWellFormed) {
         PEL_LOG(L"language load from string error. length:%d, error:%d", length, ::GetLastError());
-        return false;
-    case model::LanguageStrings::LoadResult::NoRoot: PEL_LOG(L"load language error. root is null"); return false;
+    } else {
+        PEL_LOG(L"load language error. root is null");
     }
     return false;
 }

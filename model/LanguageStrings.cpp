@@ -4,17 +4,20 @@
 
 namespace model {
 
-LanguageStrings::LoadResult LanguageStrings::load(const std::wstring& xml) {
+bool LanguageStrings::load(const std::wstring& xml, LoadFailure* failure) {
     common::XmlDocument document;
-    if (!document.load(xml)) return LoadResult::NotWellFormed;
-    const common::XmlNode* root = document.root();
-    if (root == nullptr) return LoadResult::NoRoot;
+    const bool wellFormed = document.load(xml);
+    const common::XmlNode* root = wellFormed ? document.root() : nullptr;
+    if (root == nullptr) {
+        if (failure != nullptr) *failure = wellFormed ? LoadFailure::NoRoot : LoadFailure::NotWellFormed;
+        return false;
+    }
     for (const auto& child : root->children()) {
         if (child->name() != L"String") continue;
         const std::wstring& id = child->attribute(L"id");
         if (!id.empty() && !child->text().empty()) strings_[id] = child->text();
     }
-    return LoadResult::Loaded;
+    return true;
 }
 
 std::wstring LanguageStrings::get(const std::wstring& id) const {

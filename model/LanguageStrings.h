@@ -10,9 +10,10 @@ namespace model {
 
 class LanguageStrings {
 public:
-    enum class LoadResult { Loaded, NotWellFormed, NoRoot };
-    // Adds every "String" with a non-empty id and text. The caller logs a failure under its own name.
-    LoadResult load(const std::wstring& xml);
+    enum class LoadFailure { NotWellFormed, NoRoot };
+    // Adds every "String" with a non-empty id and text. False, with the reason in failure when given,
+    // when xml is not well-formed or has no root; the caller logs it under its own name.
+    bool load(const std::wstring& xml, LoadFailure* failure = nullptr);
     // The text of id, or id itself when no file had it.
     std::wstring get(const std::wstring& id) const;
     bool contains(const std::wstring& id) const { return strings_.count(id) != 0; }
