@@ -14,5 +14,5 @@ foreach(base PELORA_MAINLAND_BASE PELORA_INTL_BASE PELORA_ANALYTICS_BASE)
 endforeach()
 
 set(PELORA_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
-configure_file(${CMAKE_SOURCE_DIR}/model/ServiceAddresses.h.in
-    ${PELORA_GENERATED_DIR}/model/ServiceAddresses.h @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/config/ServiceAddresses.h.in
+    ${PELORA_GENERATED_DIR}/config/ServiceAddresses.h @ONLY)

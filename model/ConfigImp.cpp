@@ -5,7 +5,7 @@
 
 #include "common/LogPrint.h"
 #include "model/JoinPath.h"
-#include "model/ServiceAddresses.h"
+#include "config/ServiceAddresses.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ bool listed(const wchar_t* const (&markets)[N], const std::wstring& language) {
 }
 
 // Its own path, so that the page stays distinct where one server stands in for both markets.
-std::wstring mainlandHomePage() { return std::wstring(model::kMainlandBase) + L"/cn/"; }
+std::wstring mainlandHomePage() { return std::wstring(config::kMainlandBase) + L"/cn/"; }
 
 const std::map<std::wstring, const wchar_t*>& trackingIds() {
     static const std::map<std::wstring, const wchar_t*> ids = {
@@ -90,7 +90,7 @@ const ConfigImp::EditionProfile& ConfigImp::profile() const {
     return pelora3;
 }
 
-std::wstring ConfigImp::contentServer() const { return isMainland() ? model::kMainlandBase : model::kIntlBase; }
+std::wstring ConfigImp::contentServer() const { return isMainland() ? config::kMainlandBase : config::kIntlBase; }
 
 std::wstring ConfigImp::productName() const { return L"Pelora"; }
 
@@ -127,20 +127,20 @@ std::wstring ConfigImp::languageFile() const {
 std::wstring ConfigImp::websiteUrl() const {
     const std::wstring language = getLanguage();
     if (language == L"cn") return mainlandHomePage();
-    const std::wstring home = std::wstring(model::kIntlBase) + L"/";
+    const std::wstring home = std::wstring(config::kIntlBase) + L"/";
     return listed(kWebsiteMarkets, language) ? home + language + L"/" : home;
 }
 
 std::wstring ConfigImp::socialUrl() const {
     const std::wstring language = getLanguage();
     if (language == L"cn") return mainlandHomePage();
-    const std::wstring community = std::wstring(model::kIntlBase) + L"/community/";
+    const std::wstring community = std::wstring(config::kIntlBase) + L"/community/";
     return listed(kCommunityMarkets, language) ? community + language : community;
 }
 
 std::wstring ConfigImp::altDownloadUrl() const {
     if (isMainland()) return mainlandHomePage();
-    return std::wstring(model::kIntlBase) + L"/mirror/PeloraInstaller.exe";
+    return std::wstring(config::kIntlBase) + L"/mirror/PeloraInstaller.exe";
 }
 
 std::wstring ConfigImp::trackingId() const {

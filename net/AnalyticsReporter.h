@@ -10,7 +10,7 @@
 #include <mutex>
 #include <string>
 
-#include "model/ServiceAddresses.h"
+#include "config/ServiceAddresses.h"
 
 class AnalyticsReporter {
 public:
@@ -18,7 +18,7 @@ public:
 
     // endpointBase: scheme://host[:port], optionally followed by a path prefix; "/collect?..." is
     // appended to it.
-    explicit AnalyticsReporter(std::wstring endpointBase = model::kAnalyticsBase);
+    explicit AnalyticsReporter(std::wstring endpointBase = config::kAnalyticsBase);
     // Stops the worker and waits for the send it is in; events still queued are dropped.
     ~AnalyticsReporter();
     AnalyticsReporter(const AnalyticsReporter&) = delete;

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "model/ConfigImp.h"
-#include "model/ServiceAddresses.h"
+#include "config/ServiceAddresses.h"
 #include "tests/support/ProcessLog.h"
 
 namespace {
@@ -40,7 +40,7 @@ TEST_P(MarketProfile, DerivesFoldersKeysAndAddresses) {
     ConfigImp config;
     config.setLanguage(c.language);
     setEdition(config, c.edition);
-    const std::wstring server = std::wstring(c.language) == L"cn" ? model::kMainlandBase : model::kIntlBase;
+    const std::wstring server = std::wstring(c.language) == L"cn" ? config::kMainlandBase : config::kIntlBase;
 
     EXPECT_EQ(config.installSubFolder(), c.subFolder);
     EXPECT_EQ(config.registryKey(), c.registryKey);
@@ -85,7 +85,7 @@ TEST(ConfigImpDefaults, AreTheEnglishMarketAndPelora4) {
     EXPECT_FALSE(config.isPlayer9());
     EXPECT_EQ(config.productName(), L"Pelora");
     EXPECT_EQ(config.installSubFolder(), L"Pelora\\Pelora4.0\\");
-    EXPECT_EQ(config.cdnBase(), std::wstring(model::kIntlBase) + L"/player_files/en/vantor");
+    EXPECT_EQ(config.cdnBase(), std::wstring(config::kIntlBase) + L"/player_files/en/vantor");
     EXPECT_EQ(&ConfigImp::instance(), &ConfigImp::instance());
 }
 
@@ -126,8 +126,8 @@ TEST(ConfigImpLanguageSwitch, ReadersSeeOneLanguageOrTheOther) {
 TEST(ConfigImpMainland, UsesTheMainlandServerForEveryAddress) {
     ConfigImp config;
     config.setLanguage(L"cn");
-    const std::wstring home = std::wstring(model::kMainlandBase) + L"/cn/";
-    EXPECT_EQ(config.cdnBase(), std::wstring(model::kMainlandBase) + L"/ld/vantor");
+    const std::wstring home = std::wstring(config::kMainlandBase) + L"/cn/";
+    EXPECT_EQ(config.cdnBase(), std::wstring(config::kMainlandBase) + L"/ld/vantor");
     EXPECT_EQ(config.websiteUrl(), home);
     EXPECT_EQ(config.socialUrl(), home);
     EXPECT_EQ(config.altDownloadUrl(), home);

@@ -12,7 +12,7 @@
 
 #include "model/ConfigImp.h"
 #include "model/DownloaderModel.h"
-#include "model/ServiceAddresses.h"
+#include "config/ServiceAddresses.h"
 #include "tests/model/LoggedLine.h"
 #include "tests/model/MarketReset.h"
 #include "tests/support/MessagePump.h"
@@ -60,7 +60,7 @@ const Market& market() {
 bool setSwitches(const std::wstring& query) {
     utility::CHttpClientWrapper client;
     std::string answer;
-    return client.download2mem(answer, std::wstring(model::kIntlBase) + L"/control/switches?" + query);
+    return client.download2mem(answer, std::wstring(config::kIntlBase) + L"/control/switches?" + query);
 }
 
 bool hitArrives(const std::string& text) {
@@ -161,7 +161,7 @@ TEST_F(ModelFlow, FromInitToLaunchEndToEnd) {
     EXPECT_EQ(profileValue(ini, L"title"), "Example Title");
     EXPECT_EQ(profileValue(ini, L"heapsize"), "512");
     EXPECT_EQ(profileValue(ini, L"runapp"), "com.example.game");
-    EXPECT_EQ(profileValue(ini, L"qqlink"), utility::ustring::wideToUtf8(std::wstring(model::kIntlBase) + L"/community"));
+    EXPECT_EQ(profileValue(ini, L"qqlink"), utility::ustring::wideToUtf8(std::wstring(config::kIntlBase) + L"/community"));
     EXPECT_GT(fileSize(data + L"launch_1920.jpg"), 0);
     EXPECT_GT(fileSize(data + L"launch_1080.jpg"), 0);
     EXPECT_GT(fileSize(data + L"Example Game.ico"), 0);
