@@ -1,5 +1,7 @@
 #include "ui/GamePackagePlan.h"
 
+#include "model/JoinPath.h"
+
 namespace ui {
 
 std::wstring safeFileName(const std::wstring& name) {
@@ -13,10 +15,11 @@ std::wstring safeFileName(const std::wstring& name) {
 }
 
 GameFiles gameFiles(const std::wstring& installPath, const GamePackage& package) {
-    const std::wstring folder = installPath + L"\\";
     const std::wstring packageName = safeFileName(package.app_package_name);
-    return GameFiles{folder + safeFileName(package.gamename) + (package.xapk ? L".xapk" : L".apk"),
-                     folder + packageName + L".obb", folder + packageName + L".ico"};
+    const std::wstring application = safeFileName(package.gamename) + (package.xapk ? L".xapk" : L".apk");
+    return GameFiles{model::joinPath(installPath, application),
+                     model::joinPath(installPath, packageName + L".obb"),
+                     model::joinPath(installPath, packageName + L".ico")};
 }
 
 std::wstring installCommand(const GameFiles& files, const GamePackage& package) {

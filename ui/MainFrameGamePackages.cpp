@@ -6,6 +6,7 @@
 #include "common/LogPrint.h"
 #include "helper/Shortcut.h"
 #include "model/DownloaderModel.h"
+#include "model/JoinPath.h"
 #include "toolkit/Progress.h"
 #include "ui/GamePackagePlan.h"
 #include "ui/MainFrame.h"
@@ -70,7 +71,7 @@ void DMainFrame::_threadDownloadApk() {
         downloadInto(package.app_download_url, files.application);
         if (packageWorker_.stopRequested()) return;
     }
-    const std::wstring console = installPath + L"\\qorconsole.exe";
+    const std::wstring console = model::joinPath(installPath, L"qorconsole.exe");
     if (!resolution.empty()) {
         PEL_LOG(L"setup resolution %s", resolution.c_str());
         utility::process::execute(console, L"modify --index 0 --resolution " + resolution, INFINITE);
@@ -80,7 +81,7 @@ void DMainFrame::_threadDownloadApk() {
         packageTimerRunning_ = setWindowTimer(kPackageProgressTimer, 500);
     });
     ::Sleep(500);
-    const std::wstring player = installPath + L"\\qorplayer.exe";
+    const std::wstring player = model::joinPath(installPath, L"qorplayer.exe");
     std::wstring lastPackage;
     for (const GamePackage& package : packages) {
         const ui::GameFiles files = ui::gameFiles(installPath, package);

@@ -37,14 +37,14 @@ std::ostream& operator<<(std::ostream& out, const GameCase& c) { return out << c
 const GameCase kGames[] = {
     {"fetched_game", L"pelora4_en_com.example.game_12346_x.exe", L"", "12346", true,
      {"modify --index 0 --resolution 1280,720,240",
-      "installapk --index 0 --filename \"{I}\\Example Game.apk\" --packagename com.example.game --fileobb "
-      "\"{I}\\com.example.game.obb\" --wait --hide [filename exists=1 size=307200] [fileobb exists=1 size=204800]"},
+      "installapk --index 0 --filename \"{I}Example Game.apk\" --packagename com.example.game --fileobb "
+      "\"{I}com.example.game.obb\" --wait --hide [filename exists=1 size=307200] [fileobb exists=1 size=204800]"},
      "package=com.example.game", true, true},
     {"store_game", L"pelora4_en_com.example.game_12345_x.exe", L"", "12345", false, {},
      "apk=|show=true|package=com.example.game|downloadgameid=777", true, true},
     {"command_line_game", L"pelora4_en_0_100_x.exe",
      L"\"name=Cmd Game|package=com.example.cmd|apkurl={base}/games/example.apk\"", "0", true,
-     {"installapk --index 0 --filename \"{I}\\Cmd Game.apk\" --wait --hide [filename exists=1 size=307200]"},
+     {"installapk --index 0 --filename \"{I}Cmd Game.apk\" --wait --hide [filename exists=1 size=307200]"},
      "package=com.example.cmd", false, false},
 };
 

@@ -78,25 +78,28 @@ GamePackage game(const wchar_t* name, const wchar_t* package) {
 TEST(GamePackagePlan, FilesAndInstallCommand) {
     GamePackage plain = game(L"Example Game", L"com.example.game");
     const GameFiles files = gameFiles(L"C:\\Pelora\\", plain);
-    EXPECT_EQ(files.application, L"C:\\Pelora\\\\Example Game.apk");
-    EXPECT_EQ(files.expansion, L"C:\\Pelora\\\\com.example.game.obb");
-    EXPECT_EQ(files.icon, L"C:\\Pelora\\\\com.example.game.ico");
-    EXPECT_EQ(installCommand(files, plain), L"installapk --index 0 --filename \"C:\\Pelora\\\\Example Game.apk\" --wait --hide");
+    EXPECT_EQ(files.application, L"C:\\Pelora\\Example Game.apk");
+    EXPECT_EQ(files.expansion, L"C:\\Pelora\\com.example.game.obb");
+    EXPECT_EQ(files.icon, L"C:\\Pelora\\com.example.game.ico");
+    EXPECT_EQ(installCommand(files, plain), L"installapk --index 0 --filename \"C:\\Pelora\\Example Game.apk\" --wait --hide");
+
+    // A folder from the registry may lack its trailing separator: the files stay inside it.
+    EXPECT_EQ(gameFiles(L"C:\\Pelora", plain).application, files.application);
 
     GamePackage withObb = plain;
     withObb.app_obb = L"http://h/main.obb";
     withObb.xapk = true;
     const GameFiles bundle = gameFiles(L"C:\\Pelora\\", withObb);
-    EXPECT_EQ(bundle.application, L"C:\\Pelora\\\\Example Game.xapk");
+    EXPECT_EQ(bundle.application, L"C:\\Pelora\\Example Game.xapk");
     EXPECT_EQ(installCommand(bundle, withObb),
-              L"installapk --index 0 --filename \"C:\\Pelora\\\\Example Game.xapk\" --packagename com.example.game "
-              L"--fileobb \"C:\\Pelora\\\\com.example.game.obb\" --wait --hide");
+              L"installapk --index 0 --filename \"C:\\Pelora\\Example Game.xapk\" --packagename com.example.game "
+              L"--fileobb \"C:\\Pelora\\com.example.game.obb\" --wait --hide");
 }
 
 TEST(GamePackagePlan, NamesFromTheChannelNeverLeaveTheFolder) {
     const GameFiles files = gameFiles(L"C:\\P\\", game(L"..\\..\\Windows\\evil", L"../x:y"));
-    EXPECT_EQ(files.application, L"C:\\P\\\\.._.._Windows_evil.apk");
-    EXPECT_EQ(files.icon, L"C:\\P\\\\.._x_y.ico");
+    EXPECT_EQ(files.application, L"C:\\P\\.._.._Windows_evil.apk");
+    EXPECT_EQ(files.icon, L"C:\\P\\.._x_y.ico");
     EXPECT_EQ(safeFileName(L".."), L"_..");
     EXPECT_EQ(safeFileName(L"A \"quoted\" <game>|?*"), L"A _quoted_ _game____");
 }
