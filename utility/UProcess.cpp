@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <optional>
 #include <vector>
 
 #include "common/LogPrint.h"
@@ -15,6 +16,8 @@ namespace utility::process {
 namespace {
 
 constexpr DWORD kKillTimeoutMs = 2000;
+constexpr DWORD kTaskkillRejected = 1;
+constexpr char kExecute[] = "utility::process::execute";
 constexpr size_t kUnelevatedCommandUnits = 1023;
 
 using CreateProcessWithTokenFn = BOOL(WINAPI*)(HANDLE, DWORD, LPCWSTR, LPWSTR, DWORD, LPVOID, LPCWSTR,
@@ -34,6 +37,36 @@ std::wstring expectedShellPath() {
     wchar_t windowsFolder[MAX_PATH] = {};
     ::GetWindowsDirectoryW(windowsFolder, MAX_PATH);
     return std::wstring(windowsFolder) + L"\\explorer.exe";
+}
+
+// Runs file and waits for it; its exit code, or nothing when it did not start or end in time. Logs as
+// execute, for which it runs.
+std::optional<DWORD> runToExit(const std::wstring& file, const std::wstring& params, DWORD timeoutMs) {
+    UniqueHandle process(create(file, params));
+    if (!process) {
+        PEL_LOG_AS(kExecute, L"execute failed!!! last error = %d", ::GetLastError());
+        return std::nullopt;
+    }
+    switch (::WaitForSingleObject(process.get(), timeoutMs)) {
+    case WAIT_TIMEOUT:
+        PEL_LOG_AS(kExecute, L"execute timeout!!!");
+        return std::nullopt;
+    case WAIT_FAILED:
+        PEL_LOG_AS(kExecute, L"execute failed!!! lastError = %d", ::GetLastError());
+        return std::nullopt;
+    default:
+        break;
+    }
+    DWORD exitCode = 0xFFFFFFFF;
+    ::GetExitCodeProcess(process.get(), &exitCode);
+    PEL_LOG_AS(kExecute, L"execute exitcode = %d lastError = %d", exitCode, ::GetLastError());
+    return exitCode;
+}
+
+std::wstring systemFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    ::GetSystemDirectoryW(folder, MAX_PATH);
+    return folder;
 }
 
 }  // namespace
@@ -66,31 +99,18 @@ HANDLE create(const std::wstring& file, const std::wstring& params) {
 }
 
 bool execute(const std::wstring& file, const std::wstring& params, DWORD timeoutMs) {
-    UniqueHandle process(create(file, params));
-    if (!process) {
-        PEL_LOG(L"execute failed!!! last error = %d", ::GetLastError());
-        return false;
-    }
-    switch (::WaitForSingleObject(process.get(), timeoutMs)) {
-    case WAIT_TIMEOUT:
-        PEL_LOG(L"execute timeout!!!");
-        return false;
-    case WAIT_FAILED:
-        PEL_LOG(L"execute failed!!! lastError = %d", ::GetLastError());
-        return false;
-    default:
-        break;
-    }
-    DWORD exitCode = 0xFFFFFFFF;
-    ::GetExitCodeProcess(process.get(), &exitCode);
-    PEL_LOG(L"execute exitcode = %d lastError = %d", exitCode, ::GetLastError());
-    return exitCode == 0;
+    const std::optional<DWORD> exitCode = runToExit(file, params, timeoutMs);
+    return exitCode && *exitCode == 0;
 }
 
 void killByImageName(const std::wstring& imageName) {
-    if (execute(L"taskkill", L"/F /IM " + imageName + L" /T", kKillTimeoutMs)) return;
-    // Some taskkill builds (Wine's among them) reject "/T"; ending the named processes still matters.
-    execute(L"taskkill", L"/F /IM " + imageName, kKillTimeoutMs);
+    // By its full path: the search path starts at this program's own folder, where anyone may have put a
+    // taskkill.exe of their own that would then run elevated.
+    const std::wstring taskkill = systemFolder() + L"\\taskkill.exe";
+    // Taskkill answers 1 to an option it rejects, as some builds (Wine's among them) do "/T"; 128 means no
+    // process had that name, which is the usual case and needs no second run.
+    if (runToExit(taskkill, L"/F /IM " + imageName + L" /T", kKillTimeoutMs) != kTaskkillRejected) return;
+    execute(taskkill, L"/F /IM " + imageName, kKillTimeoutMs);
 }
 
 std::wstring getProcessImagePath(DWORD processId) {

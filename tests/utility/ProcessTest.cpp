@@ -75,6 +75,25 @@ TEST(Execute, ATimeOutReturnsFalseAndLeavesTheChildRunning) {
     EXPECT_TRUE(waitUntil([] { return countProcesses(L"pelsleeper.exe") == 0; }));
 }
 
+// No process of that name is the usual case: taskkill, found in the system folder and never through the
+// search path, runs once more only when it rejected "/T".
+TEST(KillByImageName, RunsTheSystemTaskkillAndRetriesOnlyWhenTreeWasRejected) {
+    const size_t before = flushedProcessLog().size();
+    process::killByImageName(L"no-such-image.exe");
+    const std::string logged = flushedProcessLog().substr(before);
+
+    wchar_t system[MAX_PATH] = {};
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    const std::string taskkill = utility::ustring::wideToUtf8(std::wstring(system) + L"\\taskkill.exe");
+    const std::string firstRun = "):createProcess filename = [" + taskkill + "], param = [/F /IM no-such-image.exe /T]";
+    ASSERT_NE(logged.find(firstRun), std::string::npos) << logged;
+
+    const bool treeRejected = logged.find("):execute exitcode = 1 lastError") != std::string::npos;
+    const bool secondRun = logged.find("param = [/F /IM no-such-image.exe]") != std::string::npos;
+    EXPECT_EQ(secondRun, treeRejected) << logged;
+    EXPECT_NE(logged.find("):execute exitcode = 128 lastError"), std::string::npos) << logged;
+}
+
 TEST(Execute, AMissingProgramFailsAndSaysSo) {
     processLogPath();
     EXPECT_FALSE(process::execute(L"C:\\no\\such\\program.exe", L"", 1000));
