@@ -11,7 +11,9 @@ session_say() { printf 'session: %s\n' "$*" >&2; }
 # settings for quiet, fast runs and PELORA_RUN_32BIT (1 when this machine runs 32-bit programs). Where it
 # cannot, `wine` is made to mean 64-bit Wine: the 32-bit loader, if installed, would fail on every start.
 wine_environment() {
-    local build=$1
+    local build
+    # Wine takes only an absolute prefix.
+    build=$(mkdir -p "$1" && cd "$1" && pwd) || return 1
     # PELORA_WINEPREFIX lets two people share a build folder without stopping each other's Wine.
     export WINEPREFIX="${PELORA_WINEPREFIX:-$build/wineprefix}"
     export WINEDEBUG=-all
@@ -39,7 +41,7 @@ wine_environment() {
 # caller's), a prefix that runs every build this machine can run, and a persistent wineserver.
 start_session() {
     local build=$1
-    wine_environment "$build"
+    wine_environment "$build" || return 1
     if ! command -v wine >/dev/null || [ ! -x /usr/lib/wine/wine64 ]; then
         session_say "Wine is not installed; run scripts/bootstrap, which installs it"
         return 1
