@@ -144,7 +144,8 @@ bool DownloaderModel::_downloadByENUrl(const std::wstring& target) {
         }
     }
     if (!downloaded) return false;
-    utility::ufile::moveFile(temporary, target);
+    // A download that cannot take its place leaves nothing to run: it failed.
+    if (!utility::ufile::moveFile(temporary, target)) return false;
     PEL_LOG(L"download file success file = %s", target.c_str());
     return true;
 }

@@ -10,9 +10,9 @@
 
 #include <cstdlib>
 
+#include "config/ServiceAddresses.h"
 #include "model/ConfigImp.h"
 #include "model/DownloaderModel.h"
-#include "config/ServiceAddresses.h"
 #include "tests/model/LoggedLine.h"
 #include "tests/model/MarketReset.h"
 #include "tests/support/MessagePump.h"
@@ -23,6 +23,7 @@
 #include "utility/AsyncRun.h"
 #include "utility/ScopedHandle.h"
 #include "utility/UiDispatcher.h"
+#include "utility/UFile.h"
 #include "utility/UString.h"
 
 using namespace testsupport;
@@ -220,6 +221,17 @@ struct FallbackCase {
     std::vector<std::string> events;  // hit texts after "&ea="; "<id>" stands for the open id
     std::string requested;            // a request the market server must have seen
 };
+
+// A download that cannot take the installer's place is a failed one: nothing would be there to run.
+TEST_F(ModelFlow, ADownloadThatCannotTakeItsPlaceFails) {
+    start(L"pelora4_en_70101_x");
+    // A folder where the installer goes makes the move of the finished download fail.
+    utility::ufile::makeDir(ConfigImp::instance().installerExePath(installPath));
+    EXPECT_FALSE(download());
+    EXPECT_EQ(outcome.failed, 1);
+    EXPECT_TRUE(hitArrives("&ea=download_Error&el=70101_"));
+    EXPECT_TRUE(logContains("):download finished, success = 0"));
+}
 
 class ModelFallback : public ModelFlow, public ::testing::WithParamInterface<FallbackCase> {};
 
