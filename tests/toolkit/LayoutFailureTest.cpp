@@ -46,7 +46,7 @@ TEST(LayoutFailure, ShowsTheSkinErrorBoxAndExitsWithOne) {
         const std::wstring folder = skin.path().substr(0, skin.path().size() - 1);
         utility::UniqueHandle process(utility::process::create(testsupport::toolPath(L"skinviewer.exe"),
                                                                L"--skin \"" + folder + L"\" broken.xml"));
-        ASSERT_TRUE(process) << failure.what;
+        ASSERT_TRUE(process) << failure.what << ": the viewer did not start, error " << ::GetLastError();
         HWND box = nullptr;
         ASSERT_TRUE(testsupport::waitUntil([&] { return (box = ::FindWindowW(L"#32770", L"SkinUI")) != nullptr; }, 15s))
             << failure.what << ": no error box";
