@@ -158,7 +158,7 @@ Outcome wininetBare(const std::wstring& url, const std::wstring& path) {
 // Progress as the model's sink would receive it, without the model's work.
 class CountingSink : public utility::CHttpClientWrapper::IHttpDownloadSink {
 public:
-    bool onDownloadProgress(const char*, int length, int, int) override {
+    bool onDownloadProgress(const char*, int length, int64_t, int64_t) override {
         bytes += length;
         ++calls;
         return true;

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -31,7 +32,7 @@ public:
     DownloaderModel(const DownloaderModel&) = delete;
     DownloaderModel& operator=(const DownloaderModel&) = delete;
 
-    std::function<void(int percent, int received, int total)> progressCallback;
+    std::function<void(int percent, int64_t received, int64_t total)> progressCallback;
     std::function<void()> downloadSucceededCallback;
     std::function<void()> downloadFailedCallback;
     std::function<void(bool created)> installFinishedCallback;
@@ -90,7 +91,7 @@ public:
     // Shutdown: stops the timer, the workers, the clients and analytics, and drops pending UI tasks.
     void stop();
 
-    bool onDownloadProgress(const char* data, int length, int received, int total) override;
+    bool onDownloadProgress(const char* data, int length, int64_t received, int64_t total) override;
     bool onDownloadFinished() override;
 
 private:

@@ -18,7 +18,7 @@ constexpr int kUrlWaitTicks = 8;
 constexpr int kPlayerAttempts = 2;
 constexpr int kPlayerAttemptWaitMs = 500;
 constexpr DWORD kProgressIntervalMs = 1000;
-constexpr int kUnknownTotal = 300000000;
+constexpr int64_t kUnknownTotal = 300000000;
 constexpr size_t kShortestOpenIdForConfig = 5;
 
 // Whole seconds rounded up to the next multiple of 30, as the download events report them.
@@ -150,7 +150,7 @@ bool DownloaderModel::_downloadByENUrl(const std::wstring& target) {
     return true;
 }
 
-bool DownloaderModel::onDownloadProgress(const char*, int, int received, int total) {
+bool DownloaderModel::onDownloadProgress(const char*, int, int64_t received, int64_t total) {
     const DWORD now = ::GetTickCount();
     if (now < lastProgressTick_ + kProgressIntervalMs) return true;
     lastProgressTick_ = now;

@@ -1,7 +1,6 @@
 #include "net/HttpClientWrapper.h"
 
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <memory>
 
@@ -33,29 +32,22 @@ bool fail(IHttpClientSink& sink, int code) {
     return false;
 }
 
-bool isChunked(const std::string& headers) {
-    std::string encoding;
-    return ustring::headerValue(headers.c_str(), "Transfer-Encoding", encoding) &&
-           ::lstrcmpiA(encoding.c_str(), "chunked") == 0;
-}
-
 // Size of what an earlier attempt left in the file; 0 when there is none.
-int existingFileSize(const std::wstring& path) {
+int64_t existingFileSize(const std::wstring& path) {
     UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
     if (!file || !::GetFileSizeEx(file.get(), &size)) return 0;
-    return static_cast<int>(size.LowPart);
+    return size.QuadPart;
 }
 
 // Body blocks until the announced length is reached or the connection ends.
-bool receiveBody(IHttpConnection& connection, const std::string& headers, int contentLength, IHttpClientSink& sink) {
+bool receiveBody(IHttpConnection& connection, const HttpResponseHead& head, IHttpClientSink& sink) {
     const std::unique_ptr<char[]> buffer(new char[CHttpClientWrapper::kBlockSize]);
-    const bool chunked = isChunked(headers);
     ChunkedBodyReader chunks;
-    int remaining = contentLength;
+    int64_t remaining = head.contentLength;
     for (;;) {
-        const int n = chunked ? chunks.read(connection, buffer.get(), CHttpClientWrapper::kBlockSize)
+        const int n = head.chunked ? chunks.read(connection, buffer.get(), CHttpClientWrapper::kBlockSize)
                               : connection.read(buffer.get(), CHttpClientWrapper::kBlockSize);
         if (n < 0) return fail(sink, kErrorBody);
         if (n == 0) {
@@ -84,25 +76,32 @@ IHttpConnection* CHttpClientWrapper::createConnection(const std::wstring& url) c
 
 bool CHttpClientWrapper::transfer(const std::wstring& url, IHttpClientSink& sink) {
     IHttpConnection* connection = createConnection(url);
-    {
-        std::lock_guard<std::mutex> guard(connectionLock_);
-        connection_ = connection;
-    }
-    // A stop that came before the connection existed had nothing to close; it fails the transfer
+    // A stop that came before the connection was attached had nothing to close; it fails the transfer
     // as an aborted open, so the caller hears of it like of any other failure.
     bool succeeded = false;
-    if (m_bPause) {
+    if (attachConnection(connection)) {
+        succeeded = exchange(*connection, url, sink);
+        detachConnection();
+    } else {
         ::SetLastError(ERROR_OPERATION_ABORTED);
         fail(sink, kErrorOpen);
-    } else {
-        succeeded = exchange(*connection, url, sink);
-    }
-    {
-        std::lock_guard<std::mutex> guard(connectionLock_);
-        connection_ = nullptr;
     }
     connection->release();
     return succeeded;
+}
+
+// The stop check and the attachment happen under one lock with stop(): either stop() sees the
+// connection and closes it (a closed connection never opens), or this sees the stop.
+bool CHttpClientWrapper::attachConnection(IHttpConnection* connection) {
+    std::lock_guard<std::mutex> guard(connectionLock_);
+    if (m_bPause || stopSource().stopRequested()) return false;
+    connection_ = connection;
+    return true;
+}
+
+void CHttpClientWrapper::detachConnection() {
+    std::lock_guard<std::mutex> guard(connectionLock_);
+    connection_ = nullptr;
 }
 
 bool CHttpClientWrapper::exchange(IHttpConnection& connection, const std::wstring& url, IHttpClientSink& sink) {
@@ -113,12 +112,10 @@ bool CHttpClientWrapper::exchange(IHttpConnection& connection, const std::wstrin
     path_ = parsed.path;
     if (!connection.connect(host_, port_)) return fail(sink, kErrorConnect);
     if (!connection.sendGet(host_, path_, headerBlock())) return fail(sink, kErrorSend);
-    std::string headers;
-    int status = 0;
-    int contentLength = -1;
-    if (!connection.recvHeader(headers, status, contentLength)) return fail(sink, kErrorHeader);
-    if (!sink.onHttpRecvHeader(status, contentLength)) return false;
-    return receiveBody(connection, headers, contentLength, sink);
+    HttpResponseHead head;
+    if (!connection.recvHeader(head)) return fail(sink, kErrorHeader);
+    if (!sink.onHttpRecvHeader(head)) return false;
+    return receiveBody(connection, head, sink);
 }
 
 std::wstring CHttpClientWrapper::headerBlock() {
@@ -135,7 +132,6 @@ bool CHttpClientWrapper::download2mem(std::string& out, const std::wstring& url)
 }
 
 bool CHttpClientWrapper::download2mem_ex(std::string& out, const std::wstring& url) {
-    m_bPause = false;
     for (int attempt = 0; attempt < kMemoryAttempts; ++attempt) {
         useRawSocket_ = false;
         out.clear();
@@ -148,30 +144,51 @@ bool CHttpClientWrapper::download2mem_ex(std::string& out, const std::wstring& u
 }
 
 bool CHttpClientWrapper::download2file(const std::wstring& url, const std::wstring& path, IHttpDownloadSink* sink) {
-    CHttpDownload2FileSink fileSink(path, stopSource(), sink, startSize_);
-    return transfer(url, fileSink);
+    CHttpDownload2FileSink fileSink(path, stopSource(), sink, startSize_, startSize_ > 0 ? partialValidator_ : "");
+    const bool succeeded = transfer(url, fileSink);
+    if (fileSink.startedFile()) {
+        partialWritten_ = true;
+        partialValidator_ = fileSink.validator();
+    }
+    restartFromZero_ = fileSink.restartNeeded();
+    return succeeded;
+}
+
+// A retry resumes only a file that an attempt of this call began, from this call's address: a file
+// left by another address or another client always starts afresh.
+void CHttpClientWrapper::prepareAttempt(int attempt, const std::wstring& path) {
+    headers_.erase(L"Range");
+    headers_.erase(L"If-Range");
+    startSize_ = 0;
+    if (attempt == 0 || !partialWritten_ || restartFromZero_) return;
+    startSize_ = existingFileSize(path);
+    PEL_LOG(L"start size %I64d", static_cast<long long>(startSize_));
+    if (startSize_ <= 0) return;
+    headers_[L"Range"] = L"bytes=" + std::to_wstring(startSize_) + L"-";
+    if (!partialValidator_.empty()) headers_[L"If-Range"] = ustring::ansiToWide(partialValidator_);
 }
 
 bool CHttpClientWrapper::download2file_ex(IHttpDownloadSink* sink, const std::wstring& path, const std::wstring& url,
                                           int attempts, int waitMs, bool rawSocket) {
-    m_bPause = false;
     useRawSocket_ = rawSocket;
     std::wstring target = url;
     if (rawSocket && target.compare(0, 5, L"https") == 0) target.replace(0, 5, L"http");
+    partialWritten_ = false;
+    partialValidator_.clear();
+    restartFromZero_ = false;
 
     bool succeeded = false;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         PEL_LOG(L"download %s", path.c_str());
-        headers_.erase(L"Range");
-        startSize_ = 0;
-        if (attempt > 0) {
-            startSize_ = existingFileSize(path);
-            PEL_LOG(L"start size %d", startSize_);
-            if (startSize_ > 0) headers_[L"Range"] = L"bytes=" + std::to_wstring(startSize_) + L"-";
+        prepareAttempt(attempt, path);
+        succeeded = download2file(target, path, sink);
+        // A part that did not fit is asked for again at once, as the whole file.
+        if (!succeeded && restartFromZero_ && !m_bPause) {
+            prepareAttempt(0, path);
+            succeeded = download2file(target, path, sink);
         }
-        if (download2file(target, path, sink)) {
+        if (succeeded) {
             PEL_LOG(L"download %s sucess", path.c_str());
-            succeeded = true;
             break;
         }
         if (m_bPause) {
@@ -183,6 +200,7 @@ bool CHttpClientWrapper::download2file_ex(IHttpDownloadSink* sink, const std::ws
     }
     // A later transfer on this client must not ask for a part of some other file.
     headers_.erase(L"Range");
+    headers_.erase(L"If-Range");
     return succeeded;
 }
 
@@ -192,15 +210,13 @@ void CHttpClientWrapper::closeConnection() {
 }
 
 void CHttpClientWrapper::stop() {
-    if (stopSource_ != nullptr) {
+    if (stopSource_ == nullptr) ownRecord_.requestStop();
+    {
+        std::lock_guard<std::mutex> guard(connectionLock_);
         m_bPause = true;
-        closeConnection();
-        return;
+        if (connection_ != nullptr) connection_->close();
     }
-    ownRecord_.requestStop();
-    m_bPause = true;
-    closeConnection();
-    ownRecord_.stop(kOwnStopTimeoutMs);
+    if (stopSource_ == nullptr) ownRecord_.stop(kOwnStopTimeoutMs);
 }
 
 }  // namespace utility

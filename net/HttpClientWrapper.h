@@ -3,6 +3,7 @@
 // retries that resume a partial file. Runs on the caller's (worker) thread; stop() comes from another.
 
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
@@ -20,32 +21,35 @@ public:
     public:
         // Before each block is written. received counts the whole file, earlier attempts included;
         // total is the expected file size or -1. False aborts the transfer.
-        virtual bool onDownloadProgress(const char* data, int length, int received, int total) = 0;
+        virtual bool onDownloadProgress(const char* data, int length, int64_t received, int64_t total) = 0;
         virtual bool onDownloadFinished() = 0;
 
     protected:
         ~IHttpDownloadSink() = default;
     };
 
-    static constexpr int kBlockSize = 32768;
+    // Largest body block read and handed on at once: under Wine, reads of 256 KiB move several times
+    // as much per CPU second as reads of 32 KiB.
+    static constexpr int kBlockSize = 256 * 1024;
 
     CHttpClientWrapper() = default;
     ~CHttpClientWrapper();
     CHttpClientWrapper(const CHttpClientWrapper&) = delete;
     CHttpClientWrapper& operator=(const CHttpClientWrapper&) = delete;
 
-    // One transfer appended to out.
+    // One transfer appended to out; an answer larger than the memory limit fails.
     bool download2mem(std::string& out, const std::wstring& url);
     // Up to two attempts through WinINet, 200 ms apart.
     bool download2mem_ex(std::string& out, const std::wstring& url);
     // One transfer into the file; continues it when a resumed attempt is under way.
     bool download2file(const std::wstring& url, const std::wstring& path, IHttpDownloadSink* sink);
-    // Up to `attempts` transfers, waitMs apart; each retry resumes what the file already holds.
-    // rawSocket: plain HTTP over our own socket, https:// turned into http://.
+    // Up to `attempts` transfers, waitMs apart; a retry resumes what an earlier attempt of this call wrote,
+    // asking with If-Range for the same version of the file; an answer that does not continue the file
+    // exactly restarts it from 0. rawSocket: plain HTTP over our own socket, https:// turned into http://.
     bool download2file_ex(IHttpDownloadSink* sink, const std::wstring& path, const std::wstring& url, int attempts,
                           int waitMs, bool rawSocket);
 
-    // Ends the running transfer and the retries. Any thread.
+    // Ends the running transfer and the retries, and refuses every later transfer. Any thread.
     void stop();
 
     // The worker record whose stop event and flag this client observes (not owned). Without one the
@@ -56,6 +60,9 @@ private:
     TaskThread& stopSource() { return stopSource_ != nullptr ? *stopSource_ : ownRecord_; }
     IHttpConnection* createConnection(const std::wstring& url) const;
     bool transfer(const std::wstring& url, IHttpClientSink& sink);
+    bool attachConnection(IHttpConnection* connection);
+    void detachConnection();
+    void prepareAttempt(int attempt, const std::wstring& path);
     bool exchange(IHttpConnection& connection, const std::wstring& url, IHttpClientSink& sink);
     std::wstring headerBlock();
     void closeConnection();
@@ -70,8 +77,16 @@ private:
     bool useRawSocket_ = false;
     TaskThread ownRecord_;
     TaskThread* stopSource_ = nullptr;
-    int startSize_ = 0;
+    int64_t startSize_ = 0;
+    // Set for good by stop(); guarded by connectionLock_ where it meets connection_.
     std::atomic<bool> m_bPause{false};
+
+    // The file of the running download2file_ex call: whether an attempt of this call has written it,
+    // and the validator (ETag or Last-Modified) of the answer that started it.
+    bool partialWritten_ = false;
+    std::string partialValidator_;
+    // The last file transfer's answer did not continue the file: the next request starts it from 0.
+    bool restartFromZero_ = false;
 };
 
 }  // namespace utility

@@ -15,10 +15,28 @@ int statusOf(const std::string& headers) {
     return space == std::string::npos ? -1 : std::atoi(headers.c_str() + space + 1);
 }
 
-int contentLengthOf(const std::string& headers) {
+int64_t contentLengthOf(const std::string& headers) {
     static const char kName[] = "Content-Length: ";
     const size_t at = headers.find(kName);
-    return at == std::string::npos ? -1 : std::atoi(headers.c_str() + at + std::strlen(kName));
+    return at == std::string::npos ? -1 : _strtoi64(headers.c_str() + at + std::strlen(kName), nullptr, 10);
+}
+
+bool isChunked(const std::string& headers) {
+    std::string encoding;
+    return ustring::headerValue(headers.c_str(), "Transfer-Encoding", encoding) &&
+           ::lstrcmpiA(encoding.c_str(), "chunked") == 0;
+}
+
+// The body's description from the raw header block of the final answer.
+void describeBody(const std::string& headers, HttpResponseHead& head) {
+    head.contentLength = contentLengthOf(headers);
+    head.chunked = isChunked(headers);
+    std::string value;
+    if (ustring::headerValue(headers.c_str(), "\r\nETag", value) ||
+        ustring::headerValue(headers.c_str(), "\r\nLast-Modified", value)) {
+        head.validator = value;
+    }
+    if (ustring::headerValue(headers.c_str(), "\r\nContent-Range", value)) readContentRange(value, head);
 }
 
 std::wstring placeKey(const std::wstring& host, unsigned short port, const std::wstring& path) {
@@ -92,7 +110,9 @@ bool CTcpHttpConn::receiveHeaderBlock(std::string& headers) {
     return true;
 }
 
-bool CTcpHttpConn::recvHeader(std::string& headers, int& status, int& contentLength) {
+bool CTcpHttpConn::recvHeader(HttpResponseHead& head) {
+    std::string headers;
+    int& status = head.status;
     std::set<std::wstring> visited{placeKey(host_, port_, path_)};
     for (int hops = 0;; ++hops) {
         if (!receiveHeaderBlock(headers)) return false;
@@ -111,7 +131,7 @@ bool CTcpHttpConn::recvHeader(std::string& headers, int& status, int& contentLen
         close();
         if (!open() || !connect(next.host, next.port) || !sendGet(next.host, next.path, L"")) return false;
     }
-    contentLength = contentLengthOf(headers);
+    describeBody(headers, head);
     return true;
 }
 

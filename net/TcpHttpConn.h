@@ -22,7 +22,7 @@ public:
     bool connect(const std::wstring& host, unsigned short port) override;
     bool sendGet(const std::wstring& host, const std::wstring& path, const std::wstring& extraHeaders) override;
     bool sendPost(const std::wstring& path, const std::wstring& extraHeaders, const char* body, int length) override;
-    bool recvHeader(std::string& headers, int& status, int& contentLength) override;
+    bool recvHeader(HttpResponseHead& head) override;
     int read(char* buffer, int size) override;
 
     // The request text sendGet puts on the wire (before conversion to the ANSI code page).

@@ -72,18 +72,27 @@ bool CWinInetHttpConn::sendPost(const std::wstring& path, const std::wstring& ex
            ::HttpEndRequestW(request_.load(), nullptr, 0, kContext);
 }
 
-bool CWinInetHttpConn::recvHeader(std::string&, int& status, int& contentLength) {
+// One header of the answer as text; empty when it has none.
+std::string CWinInetHttpConn::queryText(DWORD query) const {
+    char value[512] = {};
+    DWORD size = sizeof value - 1;
+    if (!::HttpQueryInfoA(request_.load(), query, value, &size, nullptr)) return {};
+    return std::string(value, size);
+}
+
+bool CWinInetHttpConn::recvHeader(HttpResponseHead& head) {
     DWORD value = 0;
     DWORD size = sizeof value;
     if (!::HttpQueryInfoW(request_.load(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr)) {
         return false;
     }
-    status = static_cast<int>(value);
-    size = sizeof value;
-    contentLength =
-        ::HttpQueryInfoW(request_.load(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr)
-            ? static_cast<int>(value)
-            : -1;
+    head.status = static_cast<int>(value);
+    // As text: the numeric query holds only 32 bits.
+    const std::string length = queryText(HTTP_QUERY_CONTENT_LENGTH);
+    head.contentLength = length.empty() ? -1 : _strtoi64(length.c_str(), nullptr, 10);
+    head.validator = queryText(HTTP_QUERY_ETAG);
+    if (head.validator.empty()) head.validator = queryText(HTTP_QUERY_LAST_MODIFIED);
+    readContentRange(queryText(HTTP_QUERY_CONTENT_RANGE), head);
     return true;
 }
 

@@ -21,11 +21,12 @@ public:
     bool connect(const std::wstring& host, unsigned short port) override;
     bool sendGet(const std::wstring& host, const std::wstring& path, const std::wstring& extraHeaders) override;
     bool sendPost(const std::wstring& path, const std::wstring& extraHeaders, const char* body, int length) override;
-    // Fills status and length; the header text stays empty.
-    bool recvHeader(std::string& headers, int& status, int& contentLength) override;
+    // WinINet decodes chunked bodies itself, so the head never says chunked.
+    bool recvHeader(HttpResponseHead& head) override;
     int read(char* buffer, int size) override;
 
 protected:
+    std::string queryText(DWORD query) const;
     bool openRequest(const wchar_t* verb, const std::wstring& path, DWORD flags);
     bool sendGetWithFlags(const std::wstring& path, const std::wstring& extraHeaders, DWORD flags);
 

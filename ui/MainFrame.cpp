@@ -62,7 +62,7 @@ void DMainFrame::initWindow() {
     }
 
     DownloaderModel& downloader = downloaderModel();
-    downloader.progressCallback = [this](int percent, int received, int total) {
+    downloader.progressCallback = [this](int percent, int64_t received, int64_t total) {
         onPlayerProgress(percent, received, total);
     };
     downloader.downloadSucceededCallback = [this] { onPlayerDownloaded(); };

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "net/HttpClientWrapper.h"
@@ -23,7 +24,7 @@ public:
     ~DMainFrame() override;
 
     // Game package downloads report here, on the package worker.
-    bool onDownloadProgress(const char* data, int length, int received, int total) override;
+    bool onDownloadProgress(const char* data, int length, int64_t received, int64_t total) override;
     bool onDownloadFinished() override;
 
 protected:
@@ -55,7 +56,7 @@ private:
     std::wstring getString(const wchar_t* key) const;
 
     // The model's callbacks.
-    void onPlayerProgress(int percent, int received, int total);
+    void onPlayerProgress(int percent, int64_t received, int64_t total);
     void onPlayerDownloaded();
     void onPlayerDownloadFailed();
     void onPlayerInstalled(bool success);
@@ -67,7 +68,7 @@ private:
     void startPackageWorker();
     void _threadDownloadApk();
     bool downloadInto(const std::wstring& url, const std::wstring& target);
-    void showPackageProgress(int received, int total);
+    void showPackageProgress(int64_t received, int64_t total);
     void advancePackageInstallBar();
     void postToWindow(std::function<void()> task);
 
@@ -80,7 +81,7 @@ private:
     bool installStarted_ = false;
     bool finished_ = false;
     int lastPercent_ = 0;
-    int lastReceived_ = 0;
+    int64_t lastReceived_ = 0;
     DWORD installClickTime_ = 0;
     std::wstring localeCode_;
     std::wstring gameName_;

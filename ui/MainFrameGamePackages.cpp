@@ -101,7 +101,7 @@ void DMainFrame::_threadDownloadApk() {
     });
 }
 
-bool DMainFrame::onDownloadProgress(const char*, int, int received, int total) {
+bool DMainFrame::onDownloadProgress(const char*, int, int64_t received, int64_t total) {
     const DWORD now = ::GetTickCount();
     if (now < lastPackagePost_ + 1000 && received < total) return true;
     lastPackagePost_ = now;
@@ -111,7 +111,7 @@ bool DMainFrame::onDownloadProgress(const char*, int, int received, int total) {
 
 bool DMainFrame::onDownloadFinished() { return true; }
 
-void DMainFrame::showPackageProgress(int received, int total) {
+void DMainFrame::showPackageProgress(int64_t received, int64_t total) {
     const int count = static_cast<int>(downloaderModel().gamePackages().size());
     setText(L"apkinstallprogresslabel", ui::gameProgressLine(getString(L"progress_downloading_label2"), gameName_,
                                                              gameIndex_, count, received, total));

@@ -21,7 +21,7 @@ bool arabicInterface() { return ConfigImp::instance().getLanguage() == L"ar"; }
 
 }  // namespace
 
-void DMainFrame::onPlayerProgress(int percent, int received, int total) {
+void DMainFrame::onPlayerProgress(int percent, int64_t received, int64_t total) {
     lastReceived_ = received;
     if (percent == -1) {
         setText(L"loadingprogresslabel", getString(L"Label_getversion_info"));

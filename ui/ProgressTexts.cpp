@@ -16,7 +16,7 @@ std::wstring formatted(const wchar_t* format, double value) {
 
 }  // namespace
 
-std::wstring sizeLine(int received, int total) {
+std::wstring sizeLine(int64_t received, int64_t total) {
     std::wstring line;
     if (received >= 1048576) {
         line = formatted(L"%0.2f", received / kMiB) + L"M";
@@ -28,7 +28,7 @@ std::wstring sizeLine(int received, int total) {
     return line + L"/" + formatted(L"%0.2f", static_cast<float>(total / kMiB)) + L"M";
 }
 
-std::wstring statusLine(const std::wstring& prefix, int percent, int received, int total, bool arabic) {
+std::wstring statusLine(const std::wstring& prefix, int percent, int64_t received, int64_t total, bool arabic) {
     if (arabic) return prefix;
     std::wstring line = prefix;
     if (percent != 0) {
@@ -54,10 +54,10 @@ int installBarValue(int& step) {
     return value;
 }
 
-std::wstring speedLabel(int received, unsigned elapsedSeconds) {
+std::wstring speedLabel(int64_t received, unsigned elapsedSeconds) {
     if (received == 0) return L"0";
     if (elapsedSeconds < 5) return L"time<5";
-    const int speed = received / static_cast<int>(elapsedSeconds);
+    const int64_t speed = received / elapsedSeconds;
     if (speed < 204800) return L"<200kb/s";
     if (speed < 512000) return L"<500kb/s";
     if (speed < 1048576) return L"<1M/s";
@@ -65,17 +65,17 @@ std::wstring speedLabel(int received, unsigned elapsedSeconds) {
     return L">2M/s";
 }
 
-int gameDownloadPercent(int received, int total) {
+int gameDownloadPercent(int64_t received, int64_t total) {
     // An unknown total (-1) gives no percentage rather than a negative one.
     return total > 0 ? static_cast<int>(static_cast<double>(received) / total * 100) : 0;
 }
 
 std::wstring gameProgressLine(const std::wstring& prefix, const std::wstring& gameName, int index, int count,
-                              int received, int total) {
+                              int64_t received, int64_t total) {
     std::wstring line = prefix + L" " + gameName;
     line += count >= 2 ? L" (" + std::to_wstring(index) + L"/" + std::to_wstring(count) + L")\xFF1A" : L"\xFF1A";
-    const int receivedMiB = received / 1048576;
-    const int totalMiB = total > 0 ? total / 1048576 : 0;
+    const int64_t receivedMiB = received / 1048576;
+    const int64_t totalMiB = total > 0 ? total / 1048576 : 0;
     line += receivedMiB != 0 ? std::to_wstring(receivedMiB) + L"M / " : std::to_wstring(received / 1024) + L"KB / ";
     return line + std::to_wstring(totalMiB) + L"M (<c #268fd6>" + std::to_wstring(gameDownloadPercent(received, total)) +
            L"%</c>)";

@@ -4,7 +4,8 @@
 PELORA_CACHE=${PELORA_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/pelora-deps}
 # Both builds are tested; the shipped program is the 32-bit one, which the demo and wine-run use unless
 # told otherwise.
-PELORA_TARGETS="i686-w64-mingw32 x86_64-w64-mingw32"
+# PELORA_TARGETS may name one of them, to build and test only that one while working on it.
+PELORA_TARGETS="${PELORA_TARGETS:-i686-w64-mingw32 x86_64-w64-mingw32}"
 PELORA_DEFAULT_TARGET=i686-w64-mingw32
 
 # Folder that holds curl/ and lzma/ for one target.

@@ -91,7 +91,7 @@ protected:
         utility::UiDispatcher::create();
         resetMarket();
         ASSERT_TRUE(setSwitches(L"version-service=ok&fail-package=none&slow-kbps=0"));
-        model.progressCallback = [this](int percent, int, int) { outcome.percents.push_back(percent); };
+        model.progressCallback = [this](int percent, int64_t, int64_t) { outcome.percents.push_back(percent); };
         model.downloadSucceededCallback = [this] { ++outcome.succeeded; };
         model.downloadFailedCallback = [this] { ++outcome.failed; };
         model.installFinishedCallback = [this](bool created) { outcome.installed = created ? 1 : 0; };
