@@ -73,6 +73,8 @@ void AnalyticsReporter::reportEventNow(const std::wstring& action, const std::ws
     }
 }
 
+bool AnalyticsReporter::finishImmediate(unsigned long /*timeoutMs*/) { return true; }
+
 // The caller holds the queue lock, so that two reporting threads never start two workers and none
 // starts once the destructor has taken the worker away.
 void AnalyticsReporter::_startWorkerIfIdle() {

@@ -31,8 +31,11 @@ public:
 
     // Queues the event (category "app2"); dropped when kQueueLimit events are already waiting.
     void reportEvent(const std::wstring& action, const std::wstring& label);
-    // Sends the event (category "app") now, returning when the request is done.
+    // Sends the event (category "app") at once, on a thread of its own; returns without waiting.
     void reportEventNow(const std::wstring& action, const std::wstring& label);
+    // Waits up to timeoutMs for the immediate events still being sent, then stops them. True when
+    // every one was sent in time.
+    bool finishImmediate(unsigned long timeoutMs);
 
 private:
     struct EventTask {

@@ -66,7 +66,8 @@ size_t WriteMemoryCallback(char* data, size_t size, size_t count, void* target) 
     return n;
 }
 
-bool PelCurlDownloader::downloadMemory(const std::string& url, std::string& out) try {
+bool PelCurlDownloader::downloadMemory(const std::string& url, std::string& out,
+                                       const utility::TaskThread* /*stopSource*/) try {
     PEL_LOG(L"PelCurlDownloader::downloadMemory start");
     initCurlOnce();
     const EasyHandle curl(curl_easy_init());

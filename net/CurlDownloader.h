@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+#include "utility/TaskThread.h"
+
 // Write target of one transfer: the bytes received so far, on the C heap so that growing it can fail
 // softly instead of throwing inside libcurl.
 struct MemoryChunk {
@@ -24,6 +26,7 @@ size_t WriteMemoryCallback(char* data, size_t size, size_t count, void* chunk);
 class PelCurlDownloader {
 public:
     // url: ANSI code page. The whole body goes into out whatever the HTTP status; out is untouched
-    // when the transfer fails.
-    static bool downloadMemory(const std::string& url, std::string& out);
+    // when the transfer fails. A stop requested on stopSource (when given) ends the transfer as failed.
+    static bool downloadMemory(const std::string& url, std::string& out,
+                               const utility::TaskThread* stopSource = nullptr);
 };
