@@ -35,14 +35,27 @@ def cdn_path(market, edition):
     return "/cdn/%s/pelora%s.exe" % (market, edition)
 
 
-CDN_PACKAGE_PATHS = [cdn_path(m, e) for m in sorted(set(VERSION_PATHS.values())) for _, e in EDITIONS]
+def spare_path(market, edition):
+    """The second address the version service may announce (url_spare): apart from the first one
+    and from the built-in paths, so a test can tell which address a package came from."""
+    return "/cdn-spare/%s/pelora%s.exe" % (market, edition)
 
 
-def version_answer(base, market, md5, editions=None):
+_MARKETS = sorted(set(VERSION_PATHS.values()))
+CDN_PACKAGE_PATHS = [cdn_path(m, e) for m in _MARKETS for _, e in EDITIONS]
+SPARE_PACKAGE_PATHS = [spare_path(m, e) for m in _MARKETS for _, e in EDITIONS]
+
+
+def version_answer(base, market, md5, editions=None, spare=False):
     """The answer for `market`, announcing an installer of that MD5; `editions` limits the members
-    (the no-edition switch)."""
-    return {member: {"url": base + cdn_path(market, edition), "ver": "%s.0.1" % edition, "md5": md5}
-            for member, edition in EDITIONS if editions is None or member in editions}
+    (the no-edition switch); `spare` adds each edition's second address (the url-spare switch)."""
+    answer = {}
+    for member, edition in EDITIONS:
+        if editions is None or member in editions:
+            answer[member] = {"url": base + cdn_path(market, edition), "ver": "%s.0.1" % edition, "md5": md5}
+            if spare:
+                answer[member]["url_spare"] = base + spare_path(market, edition)
+    return answer
 
 
 def default_openid_configs():

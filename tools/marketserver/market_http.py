@@ -5,10 +5,11 @@ tools/testserver (request reading, answer helpers, polite close); only the endpo
 
 Run by market_server.py; on its own:
     market_http.py --ready FILE --requests-log FILE --hits-log FILE --installer FILE
-                   [--openid-config FILE] [--version-service ok|down|broken|no-edition]
-                   [--fail-package none|A|AB|ABC] [--slow-kbps N] [--lifetime SECONDS]
+                   [--openid-config FILE] [--version-service ok|down|broken|no-edition|stall]
+                   [--fail-package none|A|AB|ABC] [--url-spare off|on] [--fail-url none|404|cut]
+                   [--slow-kbps N] [--lifetime SECONDS]
 It writes {"port": P} to the ready file once it accepts connections. GET /control/switches?version-service=
-...&fail-package=...&slow-kbps=N changes the switches while it runs.
+...&fail-package=...&url-spare=...&fail-url=...&slow-kbps=N changes the switches while it runs.
 
 Request log: one line per request, `METHOD TARGET range=VALUE client=socket|other` (`range=-` without a
 Range header; blanks in the target as %20). `client=socket` marks the downloader's raw-socket back-end,
@@ -75,10 +76,15 @@ class MarketHandler(scripted_http.Handler):
             return self.version(content.VERSION_PATHS[path])
         if path.startswith(content.OPENID_PREFIX) and path.endswith(content.OPENID_SUFFIX):
             return self.openid_config(path[len(content.OPENID_PREFIX):-len(content.OPENID_SUFFIX)])
-        if path in content.CDN_PACKAGE_PATHS or path in content.BUILTIN_PACKAGE_PATHS:
+        if path in content.CDN_PACKAGE_PATHS or path in content.BUILTIN_PACKAGE_PATHS \
+                or path in content.SPARE_PACKAGE_PATHS:
             if market.package_fails(path, is_raw_socket(req.raw)):
                 return self.send_simple(404, "package withheld")
-            return self.send_file(market.installer, throttle=True)
+            first_address = path in content.CDN_PACKAGE_PATHS
+            if first_address and market.fail_url == "404":
+                return self.send_simple(404, "package withheld")
+            return self.send_file(market.installer, throttle=True,
+                                  cut=first_address and market.fail_url == "cut")
         if path in market.files:
             return self.send_file(market.files[path], throttle=content.is_package(path))
         return self.send_simple(404, "unknown")
@@ -90,6 +96,8 @@ class MarketHandler(scripted_http.Handler):
         try:
             market.version_service = _choice(query, "version-service", VERSION_MODES, market.version_service)
             market.fail_package = _choice(query, "fail-package", PACKAGE_MODES, market.fail_package)
+            market.url_spare = _choice(query, "url-spare", SPARE_MODES, market.url_spare)
+            market.fail_url = _choice(query, "fail-url", FAIL_URL_MODES, market.fail_url)
             market.slow_kbps = int(query.get("slow-kbps", [market.slow_kbps])[0])
         except ValueError as e:
             return self.send_simple(400, str(e))
@@ -102,10 +110,13 @@ class MarketHandler(scripted_http.Handler):
         mode = self.server.market.version_service
         if mode == "down":
             return      # no answer at all: the connection just closes
+        if mode == "stall":
+            return self.hold_open()     # no answer, and the connection stays open
         if mode == "broken":
             return self.send_simple(200, "<html>version service unavailable</html>")
         editions = ["mnq4"] if mode == "no-edition" else None
-        answer = content.version_answer(self.base(), region, self.server.market.installer_md5, editions)
+        answer = content.version_answer(self.base(), region, self.server.market.installer_md5, editions,
+                                        spare=self.server.market.url_spare == "on")
         self.send_json(answer)
 
     def openid_config(self, openid):
@@ -120,7 +131,8 @@ class MarketHandler(scripted_http.Handler):
         if self.req.method != "HEAD":
             self.sock.sendall(body)
 
-    def send_file(self, data, throttle):
+    def send_file(self, data, throttle, cut=False):
+        """`cut`: the head promises the whole (asked) range, half of it comes, then the close."""
         rng = self.req.range_start_end(len(data))
         if rng == "bad":
             return self.send_simple(416, "", [("Content-Range", "bytes */%d" % len(data))])
@@ -132,17 +144,20 @@ class MarketHandler(scripted_http.Handler):
         self.send_head(206 if rng else 200, headers)
         if self.req.method == "HEAD":
             return
+        stop = start + (end + 1 - start) // 2 if cut else end + 1
         kbps = self.server.market.slow_kbps if throttle else 0
         if not kbps:
-            return self.sock.sendall(data[start:end + 1])
+            return self.sock.sendall(data[start:stop])
         step = max(1, int(kbps * 1024 * THROTTLE_STEP))
-        for pos in range(start, end + 1, step):
-            self.sock.sendall(data[pos:min(pos + step, end + 1)])
+        for pos in range(start, stop, step):
+            self.sock.sendall(data[pos:min(pos + step, stop)])
             time.sleep(THROTTLE_STEP)
 
 
-VERSION_MODES = ("ok", "down", "broken", "no-edition")
+VERSION_MODES = ("ok", "down", "broken", "no-edition", "stall")
 PACKAGE_MODES = ("none", "A", "AB", "ABC")
+SPARE_MODES = ("off", "on")
+FAIL_URL_MODES = ("none", "404", "cut")
 
 
 def _choice(query, name, allowed, current):
@@ -167,11 +182,13 @@ class Market:
                 self.openid_configs.update(json.load(f))
         self.version_service = args.version_service
         self.fail_package = args.fail_package
+        self.url_spare = args.url_spare
+        self.fail_url = args.fail_url
         self.slow_kbps = args.slow_kbps
 
     def package_fails(self, path, raw_socket):
         """A: the announced address fails for all but the raw socket; AB: for everyone;
-        ABC: the built-in addresses fail as well."""
+        ABC: every other package address (built-in and spare) fails as well."""
         if path in content.CDN_PACKAGE_PATHS:
             return self.fail_package in ("AB", "ABC") or (self.fail_package == "A" and not raw_socket)
         return self.fail_package == "ABC"
@@ -191,6 +208,10 @@ def add_switches(ap):
     ap.add_argument("--openid-config", help="JSON object: open id -> configuration; {base} = own address")
     ap.add_argument("--version-service", choices=VERSION_MODES, default="ok")
     ap.add_argument("--fail-package", choices=PACKAGE_MODES, default="none")
+    ap.add_argument("--url-spare", choices=SPARE_MODES, default="off",
+                    help="on: each edition of the version answer also names a second address")
+    ap.add_argument("--fail-url", choices=FAIL_URL_MODES, default="none",
+                    help="the first announced address answers 404, or cuts every answer half-way")
     ap.add_argument("--slow-kbps", type=int, default=0, help="package bodies at N KiB/s (0: full speed)")
 
 

@@ -148,6 +148,34 @@ def version_service_without_edition_has_only_mnq4():
         eq(sorted(json_get(m, "/ld/vantor")), ["mnq4"])
 
 
+def assert_no_answer_yet(sock, what, wait_s=0.7):
+    """Nothing comes and the connection stays open for a while."""
+    sock.settimeout(wait_s)
+    try:
+        more = sock.recv(4096)
+        raise AssertionError("%s: %s" % (what, "sent %r" % more[:40] if more else "closed"))
+    except socket.timeout:
+        pass
+
+
+@check
+def version_service_stall_holds_the_connection_without_answer():
+    # started with the switch, and switched to it while running
+    for switches, query in ((["--version-service=stall"], None), ([], "version-service=stall")):
+        with Market(*switches) as m:
+            if query:
+                eq(m.get("/control/switches?" + query)[2], b"switched", query)
+            for path in content.VERSION_PATHS:
+                what = "%s %s" % (switches or query, path)
+                with socket.create_connection(("127.0.0.1", m.port), timeout=10) as sock:
+                    sock.sendall(b"GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" % path.encode())
+                    assert_no_answer_yet(sock, what)
+                    eq(m.get("/download/package/Pelora4.0.exe")[0], 200, what + ": packages meanwhile")
+                    eq(m.log_lines()[-2], "GET %s range=- client=other" % path, what + ": logged")
+            eq(m.get("/control/switches?version-service=ok")[2], b"switched", "back to ok")
+            eq(sorted(json_get(m, "/ld/vantor")), ["mnq", "mnq4", "mnq64", "mnq9"], "answers again")
+
+
 # --- installer packages --------------------------------------------------------------------------
 @check
 def installer_at_every_package_path():
@@ -205,6 +233,85 @@ def fail_package_abc_fails_every_package_path():
             eq(m.get(path)[0], 404, path)
             eq(m.socket_get(path), 404, path)
         eq(m.get("/games/example.apk")[0], 200, "game files unaffected")
+
+
+def parse_answer(data):
+    """(status, headers with lower-case names, body) of a raw answer."""
+    head, _, body = data.partition(b"\r\n\r\n")
+    lines = head.decode("latin-1").split("\r\n")
+    headers = {}
+    for line in lines[1:]:
+        name, _, value = line.partition(":")
+        headers[name.strip().lower()] = value.strip()
+    return int(lines[0].split(" ")[1]), headers, body
+
+
+def raw_get(m, path, headers=(), socket_form=False):
+    lines = ["GET %s HTTP/1.1" % path, "Host:127.0.0.1" if socket_form else "Host: 127.0.0.1"]
+    return parse_answer(m.raw(("\r\n".join(lines + ["%s: %s" % h for h in headers]) + "\r\n\r\n").encode()))
+
+
+@check
+def url_spare_names_a_second_address_that_serves_the_installer():
+    with Market("--url-spare=on") as m:
+        eq((m.info["switches"]["url_spare"], m.info["switches"]["fail_url"]), ("on", "none"), "market.json")
+        for path, market in content.VERSION_PATHS.items():
+            answer = json_get(m, path)
+            for member, edition in content.EDITIONS:
+                spare = answer[member]["url_spare"]
+                eq(spare, "http://127.0.0.1:%d/cdn-spare/%s/pelora%s.exe" % (m.port, market, edition), member)
+                assert spare != answer[member]["url"]
+                status, _, body = m.get(spare[len(m.info["base"]):])
+                eq((status, body == INSTALLER), (200, True), spare)
+        eq(m.get("/control/switches?url-spare=off")[2], b"switched", "off")
+        assert all("url_spare" not in e for e in json_get(m, "/ld/vantor").values()), "still announced"
+    with Market() as m:
+        eq(m.info["switches"]["url_spare"], "off", "default")
+        assert all("url_spare" not in e for e in json_get(m, "/player_files/en/vantor").values())
+
+
+@check
+def fail_url_fails_only_the_first_address():
+    n = len(INSTALLER)
+    half, resumed = n // 2, 1000 + (n - 1000) // 2
+    primary, spare = content.cdn_path("en", "64"), content.spare_path("en", "64")
+    builtin = "/download/package/Pelora64.exe"
+    # (switches, path, request headers, raw-socket form, status, Content-Range, body)
+    cases = [
+        ("fail-url=404", primary, [], False, 404, None, b"package withheld"),
+        ("fail-url=404", primary, [], True, 404, None, b"package withheld"),
+        ("fail-url=404", spare, [], False, 200, None, INSTALLER),
+        ("fail-url=404", builtin, [], False, 200, None, INSTALLER),
+        ("fail-url=cut", primary, [], False, 200, None, INSTALLER[:half]),
+        ("fail-url=cut", primary, [], True, 200, None, INSTALLER[:half]),
+        ("fail-url=cut", primary, [("Range", "bytes=1000-")], False, 206,
+         "bytes 1000-%d/%d" % (n - 1, n), INSTALLER[1000:resumed]),
+        ("fail-url=cut", spare, [("Range", "bytes=1000-")], False, 206,
+         "bytes 1000-%d/%d" % (n - 1, n), INSTALLER[1000:]),
+        ("fail-url=cut", builtin, [], True, 200, None, INSTALLER),
+        ("fail-url=none", primary, [], False, 200, None, INSTALLER),
+        ("fail-url=none&fail-package=AB", primary, [], False, 404, None, b"package withheld"),
+        ("fail-url=none&fail-package=AB", spare, [], False, 200, None, INSTALLER),
+        ("fail-url=none&fail-package=ABC", spare, [], False, 404, None, b"package withheld"),
+        ("fail-url=none&fail-package=ABC", spare, [], True, 404, None, b"package withheld"),
+    ]
+    with Market("--url-spare=on") as m:
+        for switches, path, headers, socket_form, status, content_range, body in cases:
+            what = "%s %s %s%s" % (switches, path, headers, " raw socket" if socket_form else "")
+            if "fail-package" not in switches:
+                switches += "&fail-package=none"
+            eq(m.get("/control/switches?" + switches)[2], b"switched", what)
+            got_status, got_headers, got_body = raw_get(m, path, headers, socket_form)
+            eq((got_status, got_headers.get("content-range"), got_body == body),
+               (status, content_range, True), what)
+            if status != 404:
+                eq(got_headers["content-length"], str(n - (1000 if headers else 0)),
+                   what + ": promised length")
+        for bad in ("fail-url=500", "url-spare=maybe"):
+            eq(m.get("/control/switches?" + bad)[0], 400, bad)
+    with Market("--fail-url=cut") as m:
+        eq(m.info["switches"]["fail_url"], "cut", "market.json")
+        eq(len(raw_get(m, primary)[2]), half, "cut from the start")
 
 
 # --- open-id configurations ----------------------------------------------------------------------

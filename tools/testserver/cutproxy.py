@@ -3,9 +3,11 @@
 
 A request without a Range header whose answer is a 200 with a Content-Length gets the head and half
 of the body, then both connections are closed: the client sees a transfer broken mid-way, the way a
-flaky content server breaks it. Requests with a Range header (the client's resume) and every other
-answer pass through untouched. Requests on one connection are handled one after another, so a client
-that keeps the connection alive gets each of its requests judged on its own.
+flaky content server breaks it. With `cutat=N` in the request's query (nginx ignores the query of a
+static file) the cut comes after exactly N body bytes instead, e.g. past 4 GiB of a big file.
+Requests with a Range header (the client's resume) and every other answer pass through untouched.
+Requests on one connection are handled one after another, so a client that keeps the connection
+alive gets each of its requests judged on its own.
 
 Run by servers.py; on its own:
     cutproxy.py --upstream PORT --ready FILE [--lifetime SECONDS]
@@ -19,6 +21,7 @@ import socket
 import socketserver
 import threading
 import time
+import urllib.parse
 
 HOST = "127.0.0.1"
 BUFFER = 256 * 1024          # large reads keep the pass-through above a few hundred MB/s
@@ -69,6 +72,16 @@ class Stream:
             dest.sendall(view[:n])
             done += n
         return done
+
+
+def cut_point(req_line, length):
+    """Body bytes to pass before the cut: `cutat=N` from the target's query, else half."""
+    parts = req_line.split(" ")
+    query = urllib.parse.urlsplit(parts[1]).query if len(parts) >= 2 else ""
+    for value in urllib.parse.parse_qs(query).get("cutat", []):
+        if value.isdigit():
+            return min(int(value), length)
+    return length // 2
 
 
 def header_map(head):
@@ -123,7 +136,7 @@ class Handler(socketserver.BaseRequestHandler):
             return False
         length = int(length)
         if "range" not in req_fields and status == 200:
-            up.copy_to(client, length // 2, buf)
+            up.copy_to(client, cut_point(req_line, length), buf)
             return False                      # the cut: both sides are closed by handle()
         up.copy_to(client, length, buf)
         return "close" not in resp_fields.get("connection", "").lower()

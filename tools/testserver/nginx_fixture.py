@@ -13,7 +13,15 @@ import procutil
 
 NGINX = "/usr/sbin/nginx"
 MIB = 1024 * 1024
+GIB = 1024 * MIB
 FILES = {"big64": 64 * MIB, "big512": 512 * MIB}
+# Sparse files: holes of zeros with marker blocks, for sizes past 32-bit offsets that would take too
+# long to write and to hash whole.
+SPARSE_FILES = {"big5g": 5 * GIB}
+MARKER = 4096
+MARKER_STEP = 512 * MIB
+# Markers straddle these boundaries (half before, half after), where 32-bit offset arithmetic breaks.
+STRADDLED = (2 * GIB, 4 * GIB)
 
 CONFIG = """\
 # Written by tools/testserver/nginx_fixture.py for one fixture set; regenerated at each start.
@@ -91,15 +99,66 @@ def _sha256_file(path):
             sha.update(block)
 
 
+def marker_offsets(size):
+    """Where the marker blocks of a sparse file lie: every MARKER_STEP, across each straddled
+    boundary and at the very end. A step marker that a straddling one would overlap is left out, so
+    every marker's bytes are its own."""
+    straddling = [b - MARKER // 2 for b in STRADDLED if b + MARKER // 2 <= size]
+    offsets = set(straddling + [size - MARKER])
+    for offset in range(0, size - MARKER + 1, MARKER_STEP):
+        if not any(offset < s + MARKER and s < offset + MARKER for s in offsets):
+            offsets.add(offset)
+    return sorted(offsets)
+
+
+def marker_block(offset):
+    """MARKER deterministic bytes that depend on the offset and hold no zero byte, so a body
+    written to a wrong place, or a hole left where a marker belongs, changes the block's digest."""
+    blocks = b"".join(hashlib.sha256(b"marker %d %d" % (offset, i)).digest()
+                      for i in range(MARKER // 32))
+    return blocks.replace(b"\0", b"\x5a")
+
+
+def make_sparse_file(path, size):
+    """A file of `size` bytes that is a hole except for the marker blocks; created by truncate, so it
+    takes no time and almost no disk. An existing file of the right size and markers is kept.
+    Returns [[offset, SHA-256 of the block], ...]."""
+    offsets = marker_offsets(size)
+    blocks = {o: marker_block(o) for o in offsets}
+    if not (os.path.exists(path) and os.path.getsize(path) == size and _has_blocks(path, blocks)):
+        tmp = path + ".tmp"
+        with open(tmp, "wb") as f:
+            f.truncate(size)
+            for offset in offsets:
+                f.seek(offset)
+                f.write(blocks[offset])
+        os.replace(tmp, path)
+    return [[o, hashlib.sha256(blocks[o]).hexdigest()] for o in offsets]
+
+
+def _has_blocks(path, blocks):
+    with open(path, "rb") as f:
+        for offset, block in blocks.items():
+            f.seek(offset)
+            if f.read(len(block)) != block:
+                return False
+    return True
+
+
 def prepare_files(directory, names):
     """Creates DIR/www/<name>.bin for each name; returns the servers.json "files" entries."""
     www = os.path.join(directory, "www")
     os.makedirs(www, exist_ok=True)
     files = {}
     for name in names:
-        size = FILES[name]
-        digest = make_file(os.path.join(www, name + ".bin"), size)
-        files[name] = {"path": "/%s.bin" % name, "size": size, "sha256": digest}
+        path = os.path.join(www, name + ".bin")
+        if name in SPARSE_FILES:
+            size = SPARSE_FILES[name]
+            files[name] = {"path": "/%s.bin" % name, "size": size,
+                           "markers": make_sparse_file(path, size)}
+        else:
+            size = FILES[name]
+            files[name] = {"path": "/%s.bin" % name, "size": size, "sha256": make_file(path, size)}
     return files
 
 

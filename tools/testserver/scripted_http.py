@@ -13,11 +13,16 @@ It binds two plain ports and, with a certificate, one TLS port, all on 127.0.0.1
 """
 
 import argparse
+import calendar
+import email.utils
+import fcntl
 import json
 import os
 import socket
 import socketserver
 import ssl
+import struct
+import termios
 import threading
 import time
 import urllib.parse
@@ -25,10 +30,13 @@ import urllib.parse
 HOST = "127.0.0.1"
 MAX_HEADER_BYTES = 64 * 1024
 READ_TIMEOUT = 30.0        # a client that sends no complete request within this is dropped
-STALL_SECONDS = 120.0      # /stall keeps the connection open at most this long
+STALL_SECONDS = 120.0      # /stall and /silent keep the connection open at most this long
 HOLD_SECONDS = 60.0        # /hold/.../collect waits at most this long for /control/release
 LINGER_SECONDS = 1.0       # after our last byte, how long we wait for the client to close first
 CHUNK = 64 * 1024
+SENT_TIMEOUT = 10.0        # how long a reset waits for the bytes before it to leave our send queue
+# /changing?validator=lastmodified: generation G was last modified G minutes after this moment.
+CHANGING_BASE_TIME = calendar.timegm((2024, 1, 1, 0, 0, 0))
 
 REASONS = {200: "OK", 206: "Partial Content", 301: "Moved Permanently", 302: "Found",
            303: "See Other", 307: "Temporary Redirect", 308: "Permanent Redirect",
@@ -36,16 +44,29 @@ REASONS = {200: "OK", 206: "Partial Content", 301: "Moved Permanently", 302: "Fo
            500: "Internal Server Error", 503: "Service Unavailable"}
 
 
-# --- the body pattern: byte i of every generated resource is (i * 31 + 7) & 0xFF --------------
-# The pattern repeats every 256 bytes, so any window of it is a slice of one precomputed buffer.
-_PERIOD = bytes((i * 31 + 7) & 0xFF for i in range(256))
-_PATTERN = _PERIOD * (CHUNK // 256 + 1)
+# --- the body pattern: byte i of every generated resource is (i * 31 + 7 + G) & 0xFF ----------
+# G is 0 except for /changing, where it is the generation. The pattern repeats every 256 bytes, so
+# any window of it is a slice of one precomputed buffer per G (mod 256).
+_PATTERNS = {}
 
 
-def pattern(offset, length):
-    """Bytes [offset, offset + length) of the pattern, length <= CHUNK."""
+def _pattern_buffer(gen):
+    gen &= 0xFF
+    buf = _PATTERNS.get(gen)
+    if buf is None:
+        buf = bytes((i * 31 + 7 + gen) & 0xFF for i in range(256)) * (CHUNK // 256 + 1)
+        _PATTERNS[gen] = buf
+    return buf
+
+
+def pattern(offset, length, gen=0):
+    """Bytes [offset, offset + length) of the pattern of generation `gen`, length <= CHUNK."""
     start = offset % 256
-    return _PATTERN[start:start + length]
+    return _pattern_buffer(gen)[start:start + length]
+
+
+class BadArgument(Exception):
+    """A query argument that cannot be used; answered with 400."""
 
 
 # --- state shared by every listener of this process ---------------------------------------------
@@ -55,6 +76,8 @@ class Shared:
         self.log_lock = threading.Lock()
         self.hold = threading.Condition()
         self.release_generation = 0
+        self.generations = {}           # /changing: key -> generation of its last answer
+        self.generations_lock = threading.Lock()
 
     def log_request(self, port, raw):
         with self.log_lock, open(self.log_path, "ab") as f:
@@ -63,6 +86,13 @@ class Shared:
     def reset_log(self):
         with self.log_lock, open(self.log_path, "wb"):
             pass
+        with self.generations_lock:
+            self.generations.clear()
+
+    def next_generation(self, key):
+        with self.generations_lock:
+            self.generations[key] = self.generations.get(key, 0) + 1
+            return self.generations[key]
 
     def wait_for_release(self):
         """Blocks until the next /control/release (or HOLD_SECONDS)."""
@@ -104,6 +134,22 @@ class Request:
                 return urllib.parse.unquote(value)
         return default
 
+    def int_arg(self, name, default):
+        value = self.arg(name)
+        if value is None:
+            return default
+        try:
+            return int(value)
+        except ValueError:
+            raise BadArgument("%s is not a number" % name) from None
+
+    def choice_arg(self, name, allowed):
+        """The argument's value, one of `allowed`; the first one when the query has none."""
+        value = self.arg(name, allowed[0])
+        if value not in allowed:
+            raise BadArgument("%s must be one of %s" % (name, ", ".join(allowed)))
+        return value
+
     def range_start_end(self, size):
         """(start, end_inclusive) of a 'bytes=S-' or 'bytes=S-E' Range, None without one,
         or 'bad' when it cannot be served."""
@@ -144,6 +190,7 @@ class Handler(socketserver.BaseRequestHandler):
         self.scheme = "https" if self.server.tls else "http"
         self.sock = self.request
         self.sock.settimeout(READ_TIMEOUT)
+        self.reset_at_end = False       # end with a TCP reset instead of a polite close
 
     def handle(self):
         try:
@@ -155,7 +202,10 @@ class Handler(socketserver.BaseRequestHandler):
                 return
             self.server.shared.log_request(self.port, raw)
             self.req = Request(raw)
-            self.dispatch(self.req)
+            try:
+                self.dispatch(self.req)
+            except BadArgument as e:     # raised before any byte of the answer went out
+                self.send_simple(400, str(e))
         except (OSError, ssl.SSLError):
             pass    # the client went away or broke TLS: nothing to answer
         finally:
@@ -176,26 +226,32 @@ class Handler(socketserver.BaseRequestHandler):
         if self.req.method != "HEAD":
             self.sock.sendall(body)
 
-    def send_pattern(self, start, end):
-        """Sends pattern bytes [start, end)."""
+    def send_pattern(self, start, end, gen=0):
+        """Sends pattern bytes [start, end) of generation `gen`."""
         if self.req.method == "HEAD":
             return
         pos = start
         while pos < end:
             n = min(CHUNK, end - pos)
-            self.sock.sendall(pattern(pos, n))
+            self.sock.sendall(pattern(pos, n, gen))
             pos += n
+
+    def send_range_head(self, start, end, size, extra=()):
+        self.send_head(206, [("Content-Type", "application/octet-stream"),
+                             ("Content-Length", end - start + 1),
+                             ("Content-Range", "bytes %d-%d/%d" % (start, end, size))] + list(extra))
+
+    def send_unsatisfiable(self, size):
+        self.send_simple(416, "", [("Content-Range", "bytes */%d" % size)])
 
     def send_resource(self, size, honor_range=True, cut_after=None):
         """A pattern resource of `size` bytes; without a Range it may be cut after `cut_after`."""
         rng = self.req.range_start_end(size) if honor_range else None
         if rng == "bad":
-            self.send_simple(416, "", [("Content-Range", "bytes */%d" % size)])
+            self.send_unsatisfiable(size)
         elif rng:
             start, end = rng
-            self.send_head(206, [("Content-Type", "application/octet-stream"),
-                                 ("Content-Length", end - start + 1),
-                                 ("Content-Range", "bytes %d-%d/%d" % (start, end, size))])
+            self.send_range_head(start, end, size)
             self.send_pattern(start, end + 1)
         else:
             self.send_head(200, [("Content-Type", "application/octet-stream"),
@@ -205,9 +261,22 @@ class Handler(socketserver.BaseRequestHandler):
     def own_url(self, path):
         return "%s://%s:%d%s" % (self.scheme, HOST, self.port, path)
 
+    def hold_open(self):
+        """Sends nothing and keeps the connection until the client closes it or STALL_SECONDS pass."""
+        deadline = time.monotonic() + STALL_SECONDS
+        self.sock.settimeout(1.0)
+        while time.monotonic() < deadline:
+            try:
+                if not self.sock.recv(4096):
+                    return
+            except socket.timeout:
+                continue
+
     def finish_connection(self):
         """Closes politely: our FIN first, then a short wait for the client's, so that unread
         request bytes do not turn the close into a reset that could eat the tail of the answer."""
+        if self.reset_at_end:
+            return self.reset_connection()
         sock = self.sock
         try:
             if isinstance(sock, ssl.SSLSocket):
@@ -222,6 +291,24 @@ class Handler(socketserver.BaseRequestHandler):
             pass
         finally:
             for s in {sock, self.sock, self.request}:
+                try:
+                    s.close()
+                except OSError:
+                    pass
+
+    def reset_connection(self):
+        """Ends with a TCP reset (SO_LINGER on, 0 s), so the client sees a connection error rather
+        than an end of body. A reset discards what is still queued to send, so it waits until the
+        client's side has taken every byte of the answer."""
+        try:
+            deadline = time.monotonic() + SENT_TIMEOUT
+            while time.monotonic() < deadline and _unsent_bytes(self.sock) > 0:
+                time.sleep(0.01)
+            self.sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        except OSError:
+            pass
+        finally:
+            for s in {self.sock, self.request}:
                 try:
                     s.close()
                 except OSError:
@@ -263,6 +350,16 @@ class Handler(socketserver.BaseRequestHandler):
             return self.send_resource(num, honor_range=(head == "cut"), cut_after=after)
         if head == "stall" and num is not None:
             return self.stall(num)
+        if head == "nolength-cut" and num is not None:
+            return self.nolength_cut(num)
+        if head == "chunked-cut" and num is not None:
+            return self.chunked_cut(num, max(1, req.int_arg("size", 4096)))
+        if head == "wrong-range" and num is not None:
+            return self.wrong_range(num)
+        if head == "changing" and num is not None:
+            return self.changing(num)
+        if head == "silent":
+            return self.hold_open()
         if req.path == "/control/release":
             self.server.shared.release_all()
             return self.send_simple(200, "released")
@@ -293,18 +390,93 @@ class Handler(socketserver.BaseRequestHandler):
         self.sock.sendall(b"0\r\n\r\n")
 
     def stall(self, total):
+        """The head and `after` bytes (of the asked range, if any), then silence."""
+        after = max(0, self.req.int_arg("after", 10))
+        rng = self.req.range_start_end(total)
+        if rng == "bad":
+            return self.send_unsatisfiable(total)
+        if rng:
+            start, end = rng
+            self.send_range_head(start, end, total)
+            self.send_pattern(start, min(start + after, end + 1))
+        else:
+            self.send_head(200, [("Content-Type", "application/octet-stream"),
+                                 ("Content-Length", total)])
+            self.send_pattern(0, min(after, total))
+        self.hold_open()
+
+    def nolength_cut(self, total):
+        """A body without length that ends early: by a close, which looks like a whole body, or
+        by a reset, which the client sees as an error."""
+        after = max(0, self.req.int_arg("after", total // 2))
+        self.reset_at_end = self.req.choice_arg("how", ("close", "reset")) == "reset"
+        self.send_head(200, [("Content-Type", "application/octet-stream")])
+        self.send_pattern(0, min(after, total))
+
+    def chunked_cut(self, total, size):
+        """Chunks as /chunked sends them, broken off after `after` body bytes inside a chunk whose
+        size line promised more; the terminating chunk never comes."""
+        after = min(max(0, self.req.int_arg("after", total // 2)), total)
         self.send_head(200, [("Content-Type", "application/octet-stream"),
-                             ("Content-Length", total)])
-        self.send_pattern(0, min(10, total))
-        # Hold the connection open, sending nothing, until the client gives up or the time is over.
-        deadline = time.monotonic() + STALL_SECONDS
-        self.sock.settimeout(1.0)
-        while time.monotonic() < deadline:
-            try:
-                if not self.sock.recv(4096):
-                    return
-            except socket.timeout:
-                continue
+                             ("Transfer-Encoding", "chunked")])
+        pos = 0
+        while pos < total:
+            n = min(size, total - pos)
+            take = min(n, after - pos)
+            self.sock.sendall(b"%x\r\n" % n)
+            self.send_pattern(pos, pos + take)
+            if take < n:
+                return
+            self.sock.sendall(b"\r\n")
+            pos += n
+
+    def wrong_range(self, total):
+        """A first try is cut as by /cut; a resume is answered with another part than the one asked
+        for: start moved by `shift` (clamped to the resource), honestly labelled in Content-Range."""
+        if "range" not in self.req.headers:
+            return self.send_resource(total, cut_after=max(0, self.req.int_arg("after", total // 2)))
+        shift = self.req.int_arg("shift", 0)
+        rng = self.req.range_start_end(total)
+        if rng == "bad":
+            return self.send_unsatisfiable(total)
+        start, end = rng
+        moved = min(max(0, start + shift), total - 1)
+        if self.req.headers["range"].rstrip().endswith("-"):
+            end = total - 1
+        else:
+            end = min(max(moved, end + shift), total - 1)
+        self.send_range_head(moved, end, total)
+        self.send_pattern(moved, end + 1)
+
+    def changing(self, total):
+        """A resource that is new at every request (generation G = this request's number for
+        `key`), with a validator per generation, so a resume must not splice two generations."""
+        after = max(0, self.req.int_arg("after", total // 2))
+        key = self.req.arg("key", "")
+        kind = self.req.choice_arg("validator", ("etag", "lastmodified"))
+        gen = self.server.shared.next_generation(key)
+        if kind == "etag":
+            validator = '"gen-%d"' % gen
+            extra = [("ETag", validator)]
+        else:
+            validator = email.utils.formatdate(CHANGING_BASE_TIME + 60 * gen, usegmt=True)
+            extra = [("Last-Modified", validator)]
+        extra.append(("Accept-Ranges", "bytes"))
+        whole = [("Content-Type", "application/octet-stream"), ("Content-Length", total)] + extra
+
+        if "range" not in self.req.headers:
+            self.send_head(200, whole)
+            return self.send_pattern(0, min(after, total), gen)
+        if_range = self.req.headers.get("if-range")
+        if if_range is not None and if_range != validator:
+            self.send_head(200, whole)      # changed since: the whole new generation
+            return self.send_pattern(0, total, gen)
+        rng = self.req.range_start_end(total)
+        if rng == "bad":
+            return self.send_unsatisfiable(total)
+        start, end = rng
+        self.send_range_head(start, end, total, extra)
+        self.send_pattern(start, end + 1, gen)
 
     def collect(self, parts):
         if parts[0] == "slowms" and len(parts) > 2 and parts[1].isdigit():
@@ -312,6 +484,11 @@ class Handler(socketserver.BaseRequestHandler):
         elif parts[0] == "hold":
             self.server.shared.wait_for_release()
         self.send_simple(200, "ok")
+
+
+def _unsent_bytes(sock):
+    """Bytes in the socket's send queue that the peer has not acknowledged yet (Linux)."""
+    return struct.unpack("i", fcntl.ioctl(sock.fileno(), termios.TIOCOUTQ, b"\0\0\0\0"))[0]
 
 
 class Server(socketserver.ThreadingTCPServer):

@@ -25,6 +25,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SERVERS = [sys.executable, os.path.join(HERE, "servers.py")]
 MIB = 1024 * 1024
 CHECKS = []
+PORTS = ("http", "http2", "https", "cutproxy", "nginx", "proxy")
 
 
 def check(fn):
@@ -32,8 +33,8 @@ def check(fn):
     return fn
 
 
-def pattern(start, end):
-    return bytes((i * 31 + 7) & 0xFF for i in range(start, end))
+def pattern(start, end, gen=0):
+    return bytes((i * 31 + 7 + gen) & 0xFF for i in range(start, end))
 
 
 def eq(actual, expected, what=""):
@@ -78,6 +79,44 @@ def read_to_eof(sock, deadline_s=10.0):
             break
         data += part
     return bytes(data)
+
+
+def read_to_end(sock, deadline_s=10.0):
+    """(everything the peer sends, "close" or "reset": how the connection ended)."""
+    data = bytearray()
+    deadline = time.monotonic() + deadline_s
+    while True:
+        if time.monotonic() > deadline:
+            raise AssertionError("server did not end the connection")
+        try:
+            part = sock.recv(256 * 1024)
+        except ConnectionResetError:
+            return bytes(data), "reset"
+        if not part:
+            return bytes(data), "close"
+        data += part
+
+
+def read_at_least(sock, count, deadline_s=10.0):
+    """Reads until `count` bytes came (maybe more); fails if the peer closes first."""
+    data = b""
+    deadline = time.monotonic() + deadline_s
+    while len(data) < count:
+        assert time.monotonic() < deadline, "only %d of %d bytes came" % (len(data), count)
+        part = sock.recv(256 * 1024)
+        assert part, "closed after %d of %d bytes" % (len(data), count)
+        data += part
+    return data
+
+
+def assert_silent(sock, what, wait_s=0.7):
+    """Nothing comes and the connection stays open for a while."""
+    sock.settimeout(wait_s)
+    try:
+        more = sock.recv(4096)
+        raise AssertionError("%s: sent %r" % (what, more[:40]) if more else "%s: closed" % what)
+    except socket.timeout:
+        pass
 
 
 def split(resp):
@@ -410,16 +449,284 @@ def proxy_throughput(s):
     assert best >= 200, "proxy pass-through %.0f MB/s < 200 MB/s" % best
 
 
+# --- checks: fault modes of the scripted server ----------------------------------------------------
+def chunk(start, end, size):
+    """A chunk's size line (promising `size` bytes) and pattern bytes [start, end) of it."""
+    return b"%x\r\n" % size + pattern(start, end)
+
+
+# (target, request headers, status, answer headers that must be as given (None: absent),
+#  raw body, how the connection ends)
+FAULTS = [
+    ("/nolength-cut/50000?after=20000", [], 200,
+     {"content-length": None, "transfer-encoding": None}, pattern(0, 20000), "close"),
+    ("/nolength-cut/50000?after=20000&how=close", [], 200, {"content-length": None},
+     pattern(0, 20000), "close"),
+    # larger than a socket buffer: the reset must still come after every byte before it
+    ("/nolength-cut/3000000?after=2500000&how=reset", [], 200, {"content-length": None},
+     pattern(0, 2500000), "reset"),
+    ("/nolength-cut/10?how=later", [], 400, {}, b"how must be one of close, reset", "close"),
+    ("/chunked-cut/100?size=30&after=45", [], 200, {"transfer-encoding": "chunked"},
+     chunk(0, 30, 30) + b"\r\n" + chunk(30, 45, 30), "close"),
+    ("/chunked-cut/90?size=30&after=60", [], 200, {"transfer-encoding": "chunked"},
+     chunk(0, 30, 30) + b"\r\n" + chunk(30, 60, 30) + b"\r\n" + b"1e\r\n", "close"),
+    ("/chunked-cut/90?size=30&after=90", [], 200, {"transfer-encoding": "chunked"},
+     b"\r\n".join(chunk(i, i + 30, 30) for i in (0, 30, 60)) + b"\r\n", "close"),
+    ("/chunked-cut/70000?size=65536", [], 200, {}, chunk(0, 35000, 65536), "close"),
+    ("/wrong-range/1000?after=300", [], 200, {"content-length": "1000", "content-range": None},
+     pattern(0, 300), "close"),
+    ("/wrong-range/1000?shift=100", [("Range", "bytes=300-")], 206,
+     {"content-range": "bytes 400-999/1000", "content-length": "600"}, pattern(400, 1000), "close"),
+    ("/wrong-range/1000?shift=-100", [("Range", "bytes=300-")], 206,
+     {"content-range": "bytes 200-999/1000", "content-length": "800"}, pattern(200, 1000), "close"),
+    ("/wrong-range/1000?shift=-500", [("Range", "bytes=300-")], 206,
+     {"content-range": "bytes 0-999/1000"}, pattern(0, 1000), "close"),
+    ("/wrong-range/1000?shift=5000", [("Range", "bytes=300-")], 206,
+     {"content-range": "bytes 999-999/1000"}, pattern(999, 1000), "close"),
+    ("/wrong-range/1000?shift=10", [("Range", "bytes=300-399")], 206,
+     {"content-range": "bytes 310-409/1000"}, pattern(310, 410), "close"),
+    ("/wrong-range/1000", [("Range", "bytes=300-")], 206,
+     {"content-range": "bytes 300-999/1000"}, pattern(300, 1000), "close"),
+    ("/wrong-range/1000?shift=10", [("Range", "bytes=1000-")], 416,
+     {"content-range": "bytes */1000"}, b"", "close"),
+    ("/wrong-range/1000?shift=ten", [("Range", "bytes=10-")], 400, {}, b"shift is not a number", "close"),
+]
+
+
+@check
+def fault_answers(s):
+    for target, headers, status, expect_headers, body, ending in FAULTS:
+        with connect(s["http"]) as sock:
+            sock.sendall(request_bytes(target, headers, port=s["http"]))
+            data, how = read_to_end(sock)
+        what = "%s %s" % (target, headers)
+        got_status, got_headers, got_body = split(data)
+        eq((got_status, how), (status, ending), what + ": status, end")
+        eq({k: got_headers.get(k) for k in expect_headers}, expect_headers, what + ": headers")
+        eq(got_body, body, what + ": body")
+
+
+# (target, request headers, answer head expected or None for no answer at all, body before silence)
+STALLS = [
+    ("/stall/1000", [], (200, {"content-length": "1000", "content-range": None}), pattern(0, 10)),
+    ("/stall/1000?after=300", [], (200, {"content-length": "1000"}), pattern(0, 300)),
+    ("/stall/100?after=300", [], (200, {"content-length": "100"}), pattern(0, 100)),
+    ("/stall/1000?after=50", [("Range", "bytes=600-")],
+     (206, {"content-range": "bytes 600-999/1000", "content-length": "400"}), pattern(600, 650)),
+    ("/stall/1000", [("Range", "bytes=990-")], (206, {"content-range": "bytes 990-999/1000"}),
+     pattern(990, 1000)),
+    ("/silent", [], None, b""),
+    ("/silent/version/ld/vantor?x=1", [], None, b""),
+]
+
+
+@check
+def stalls_and_silence(s):
+    for target, headers, head, body in STALLS:
+        what = "%s %s" % (target, headers)
+        marker = ("X-Stall", "%s %.6f" % (target, time.time()))
+        with connect(s["http"]) as sock:
+            sent = request_bytes(target, headers + [marker], port=s["http"])
+            sock.sendall(sent)
+            if head is not None:
+                data = read_at_least(sock, 4)
+                while b"\r\n\r\n" not in data:
+                    data += read_at_least(sock, 1)
+                status, got_headers, got_body = split(data)
+                if len(got_body) < len(body):
+                    got_body += read_at_least(sock, len(body) - len(got_body))
+                eq((status, {k: got_headers.get(k) for k in head[1]}), head, what + ": head")
+                eq(got_body, body, what + ": body before the silence")
+            assert_silent(sock, what)
+        logged = [r[2] for r in log_records(s["requests_log"]) if marker[1].encode() in r[2]]
+        eq(logged, [sent], what + ": logged")
+
+
+CHANGING_VALIDATORS = [
+    ("etag", "etag", lambda gen: '"gen-%d"' % gen),
+    ("lastmodified", "last-modified",
+     lambda gen: time.strftime("%a, %d %b %Y %H:%M:%S GMT", time.gmtime(1704067200 + 60 * gen))),
+]
+
+
+@check
+def changing_resource(s):
+    """Each request is a new generation; a resume keyed to an old one gets the whole new one."""
+    size, after = 5000, 2000
+    for kind, header, validator in CHANGING_VALIDATORS:
+        key = "%s-%.6f" % (kind, time.time())
+        target = "/changing/%d?after=%d&key=%s&validator=%s" % (size, after, key, kind)
+        other = "last-modified" if header == "etag" else "etag"
+        # (request headers, generation served, status, content-range, body)
+        steps = [
+            ([], 1, 200, None, pattern(0, after, 1)),
+            ([("Range", "bytes=%d-" % after), ("If-Range", validator(1))], 2, 200, None,
+             pattern(0, size, 2)),
+            ([("Range", "bytes=%d-" % after)], 3, 206, "bytes %d-%d/%d" % (after, size - 1, size),
+             pattern(after, size, 3)),
+            ([("Range", "bytes=%d-" % after), ("If-Range", validator(4))], 4, 206,
+             "bytes %d-%d/%d" % (after, size - 1, size), pattern(after, size, 4)),
+            ([("Range", "bytes=%d-" % size), ("If-Range", validator(5))], 5, 416, "bytes */%d" % size, b""),
+        ]
+        for headers, gen, status, content_range, body in steps:
+            what = "%s generation %d" % (kind, gen)
+            got_status, h, got_body = raw(s["http"], target, headers)
+            eq((got_status, h.get("content-range"), got_body), (status, content_range, body), what)
+            if status != 416:
+                eq((h.get(header), other in h, h.get("content-length")),
+                   (validator(gen), False, str(size if status == 200 else size - after)), what + " head")
+        eq(raw(s["http"], "/changing/%d?key=%s-other" % (size, key))[1].get("etag"), '"gen-1"',
+           "another key counts on its own")
+    raw(s["http"], "/control/reset-log")
+    eq(raw(s["http"], "/changing/10?key=%s" % key)[1].get("etag"), '"gen-1"', "reset-log restarts counting")
+    eq(raw(s["http"], "/changing/10?validator=strong")[0], 400, "unknown validator")
+
+
+# --- checks: the forward proxy ---------------------------------------------------------------------
+def proxy_exchange(s, line, headers=()):
+    with connect(s["proxy"]) as sock:
+        sock.sendall(("\r\n".join([line, "Host: version.pelora.invalid"] + ["%s: %s" % h for h in headers])
+                      + "\r\n\r\n").encode("latin-1"))
+        return read_to_end(sock)
+
+
+# (request line sent to the proxy, request line the scripted server must log or None, status)
+PROXY_CASES = [
+    ("GET http://version.pelora.invalid/bytes/100 HTTP/1.1", "GET /bytes/100 HTTP/1.1", 200),
+    ("GET http://version.pelora.invalid:8080/redirect/302?to=%2Fx HTTP/1.1",
+     "GET /redirect/302?to=%2Fx HTTP/1.1", 302),
+    ("HEAD HTTP://Upper.Pelora.INVALID?q=1 HTTP/1.0", "HEAD /?q=1 HTTP/1.0", 404),
+    ("GET http://127.0.0.1:1/zero HTTP/1.1", "GET /zero HTTP/1.1", 200),
+    ("GET /bytes/100 HTTP/1.1", None, 400),
+    ("GET https://version.pelora.invalid/bytes/100 HTTP/1.1", None, 400),
+    ("GET http:///bytes/100 HTTP/1.1", None, 400),
+    ("CONNECT version.pelora.invalid:443 HTTP/1.1", None, 405),
+]
+
+
+@check
+def forward_proxy_requests(s):
+    for line, upstream_line, status in PROXY_CASES:
+        marker = ("X-Case", "%.6f" % time.time())
+        before = open(s["proxy_log"], "rb").read()
+        data, how = proxy_exchange(s, line, [marker])
+        eq((split(data)[0], how), (status, "close"), line)
+        eq(open(s["proxy_log"], "rb").read()[len(before):], line.encode() + b"\n", line + ": proxy log")
+        logged = [r[2] for r in log_records(s["requests_log"]) if marker[1].encode() in r[2]]
+        if upstream_line is None:
+            eq(logged, [], line + ": reached the server")
+        else:
+            eq(len(logged), 1, line + ": records at the server")
+            eq(logged[0].split(b"\r\n", 1)[0], upstream_line.encode(), line + ": origin form")
+            assert b"\r\nHost: version.pelora.invalid\r\n" in logged[0], "head passed on as it came"
+
+
+@check
+def forward_proxy_passes_answers_unchanged(s):
+    """Through the proxy and straight from the server, the same bytes and the same ending."""
+    for target in ("/bytes/300000", "/chunked/1000?size=100", "/cut/1000?after=300", "/status/404",
+                   "/nolength-cut/50000?after=20000&how=reset", "/chunked-cut/100?size=30&after=45"):
+        direct = (lambda: connect(s["http"]), "GET %s HTTP/1.1" % target)
+        proxied = (lambda: connect(s["proxy"]), "GET http://version.pelora.invalid%s HTTP/1.1" % target)
+        answers = []
+        for opener, line in (direct, proxied):
+            with opener() as sock:
+                sock.sendall((line + "\r\nHost: version.pelora.invalid\r\n\r\n").encode())
+                answers.append(read_to_end(sock))
+        eq(answers[1], answers[0], target)
+    with connect(s["proxy"]) as sock:
+        sock.sendall(b"GET http://version.pelora.invalid/silent HTTP/1.1\r\nHost: x\r\n\r\n")
+        assert_silent(sock, "silent through the proxy")
+
+
+# --- checks: the sparse 5 GiB file -------------------------------------------------------------------
+def read_range(port, path, start, end, extra=()):
+    status, h, body = fetch(port, path, [("Range", "bytes=%d-%d" % (start, end))] + list(extra))
+    eq((status, h.get("content-range")), (206, "bytes %d-%d/%d" % (start, end, 5 * 1024 * MIB)), path)
+    return body
+
+
+@check
+def big5g_sparse_with_markers(s):
+    f = s["files"]["big5g"]
+    path = os.path.join(s["dir"], "www", "big5g.bin")
+    st = os.stat(path)
+    eq((f["path"], f["size"], st.st_size), ("/big5g.bin", 5 * 1024 * MIB, 5 * 1024 * MIB), "size")
+    assert st.st_blocks * 512 < 16 * MIB, "not sparse: %d bytes on disk" % (st.st_blocks * 512)
+    offsets = [m[0] for m in f["markers"]]
+    straddling = [2 ** 31 - 2048, 2 ** 32 - 2048]
+    steps = [o for o in range(0, f["size"], 512 * MIB) if o not in (2 ** 31, 2 ** 32)]
+    eq(offsets, sorted(steps + straddling + [f["size"] - 4096]), "marker offsets")
+    blocks = []
+    with open(path, "rb") as fh:
+        for offset, digest in f["markers"]:
+            fh.seek(offset)
+            block = fh.read(4096)
+            eq(hashlib.sha256(block).hexdigest(), digest, "marker at %d on disk" % offset)
+            assert b"\0" not in block, "marker at %d holds zeros" % offset
+            blocks.append(block)
+    eq(len(set(blocks)), len(blocks), "markers differ from each other")
+    for offset, digest in f["markers"]:
+        body = read_range(s["nginx"], f["path"], offset, offset + 4095)
+        eq(hashlib.sha256(body).hexdigest(), digest, "marker at %d through nginx" % offset)
+    eq(read_range(s["nginx"], f["path"], 4096, 8191), bytes(4096), "the hole after the first marker")
+
+
+@check
+def big5g_past_4gib_through_cutproxy(s):
+    f = s["files"]["big5g"]
+    markers = dict(f["markers"])
+    near4g, last = 2 ** 32 - 2048, f["size"] - 4096
+    past = "%s?cutat=%d" % (f["path"], 2 ** 32 + 100)
+    for offset in (near4g, last):
+        body = read_range(s["cutproxy"], past, offset, offset + 4095)
+        eq(hashlib.sha256(body).hexdigest(), markers[offset], "marker at %d through cutproxy" % offset)
+    # An open range from just before 4 GiB: the head's 64-bit numbers, then a few MiB of it.
+    with connect(s["cutproxy"], timeout=10) as sock:
+        sock.sendall(request_bytes(past, [("Range", "bytes=%d-" % near4g)], port=s["cutproxy"]))
+        data = read_at_least(sock, 3 * MIB)
+    status, h, body = split(data)
+    eq((status, h.get("content-range"), h.get("content-length")),
+       (206, "bytes %d-%d/%d" % (near4g, f["size"] - 1, f["size"]), str(f["size"] - near4g)), "open range")
+    eq(hashlib.sha256(body[:4096]).hexdigest(), markers[near4g], "open range starts with the marker")
+    eq(body[4096:2 * MIB], bytes(2 * MIB - 4096), "then the hole")
+
+
+@check
+def cutproxy_cutat(s):
+    big64 = os.path.join(s["dir"], "www", "big64.bin")
+    with open(big64, "rb") as fh:
+        head64 = fh.read(6 * MIB)
+    big5g = s["files"]["big5g"]
+    # (path, request headers, status, content-length, body)
+    cases = [
+        ("/big64.bin?cutat=1000", [], 200, str(64 * MIB), head64[:1000]),
+        ("/big64.bin?cutat=0", [], 200, str(64 * MIB), b""),
+        ("/big64.bin?cutat=%d" % (5 * MIB + 3), [], 200, str(64 * MIB), head64[:5 * MIB + 3]),
+        ("/big64.bin?x=1&cutat=4096", [], 200, str(64 * MIB), head64[:4096]),
+        ("/big64.bin?cutat=10", [("Range", "bytes=1000-1999")], 206, "1000", head64[1000:2000]),
+        ("/big5g.bin?cutat=6000", [], 200, str(big5g["size"]),
+         read_range(s["nginx"], "/big5g.bin", 0, 4095) + bytes(6000 - 4096)),
+    ]
+    for target, headers, status, length, body in cases:
+        got_status, h, got_body = fetch(s["cutproxy"], target, headers)
+        eq((got_status, h.get("content-length"), len(got_body)), (status, length, len(body)), target)
+        eq(got_body == body, True, target + ": body")
+
+
 def servers_json(s):
     eq(sorted(k for k in s if k != "dir"),
-       sorted(["http", "http2", "https", "cutproxy", "nginx", "requests_log", "cert", "files",
-               "pids"]), "servers.json keys")
-    ports = [s[k] for k in ("http", "http2", "https", "cutproxy", "nginx")]
-    eq(len(set(ports)), 5, "distinct ports")
-    eq(os.path.isabs(s["requests_log"]), True, "absolute log path")
+       sorted(["http", "http2", "https", "cutproxy", "nginx", "proxy", "requests_log", "proxy_log",
+               "cert", "files", "pids"]), "servers.json keys")
+    ports = [s[k] for k in PORTS]
+    eq(len(set(ports)), len(PORTS), "distinct ports")
+    eq((os.path.isabs(s["requests_log"]), s["proxy_log"]), (True, os.path.join(s["dir"], "proxy.log")),
+       "log paths")
+    eq(sorted(s["files"]), ["big5g", "big64"], "files")
     eq(sorted(s["files"]["big64"]), ["path", "sha256", "size"], "file entry")
     eq((s["files"]["big64"]["path"], s["files"]["big64"]["size"]), ("/big64.bin", 64 * MIB), "big64")
-    eq(len(s["pids"]), 3, "pids")
+    eq(sorted(s["files"]["big5g"]), ["markers", "path", "size"], "sparse file entry")
+    eq(len(s["pids"]), 4, "pids")
 
 
 # --- running -------------------------------------------------------------------------------------
@@ -453,17 +760,37 @@ def port_open(port):
 def lifecycle(first):
     """Starting again stops the old set; stop ends everything and may be repeated."""
     directory = first["dir"]
+    big5g = os.path.join(directory, "www", "big5g.bin")
+    kept = os.stat(big5g)
     done = run_servers("start", directory)
     eq((done.returncode, done.stdout), (0, b""), "second start: " + done.stderr.decode()[-300:])
     second = load(directory)
     assert not any(pid_alive(p) for p in first["pids"]), "old set still runs"
     assert all(pid_alive(p) for p in second["pids"]), "new set is not running"
-    for name in ("http", "http2", "https", "cutproxy", "nginx"):
+    for name in PORTS:
         assert port_open(second[name]), "%s not accepting after restart" % name
+    now = os.stat(big5g)
+    eq((now.st_ino, now.st_mtime_ns), (kept.st_ino, kept.st_mtime_ns), "big5g.bin kept")
+    eq(second["files"]["big5g"], first["files"]["big5g"], "big5g entry")
+
+    # A file whose marker was overwritten is made anew at the next start.
+    offset = first["files"]["big5g"]["markers"][4][0]
+    with open(big5g, "r+b") as fh:
+        fh.seek(offset + 100)
+        fh.write(b"\0" * 10)
+    done = run_servers("start", directory)
+    eq(done.returncode, 0, "third start: " + done.stderr.decode()[-300:])
+    third = load(directory)
+    with open(big5g, "rb") as fh:
+        fh.seek(offset)
+        eq(hashlib.sha256(fh.read(4096)).hexdigest(), first["files"]["big5g"]["markers"][4][1],
+           "damaged marker restored")
+    eq(os.stat(big5g).st_size, 5 * 1024 * MIB, "size after remaking")
+
     eq(run_servers("stop", directory).returncode, 0, "stop")
-    assert not any(pid_alive(p) for p in second["pids"]), "processes left after stop"
-    for name in ("http", "http2", "https", "cutproxy", "nginx"):
-        assert not port_open(second[name]), "%s still accepting after stop" % name
+    assert not any(pid_alive(p) for p in second["pids"] + third["pids"]), "processes left after stop"
+    for name in PORTS:
+        assert not port_open(third[name]), "%s still accepting after stop" % name
     eq(run_servers("stop", directory).returncode, 0, "stop with nothing running")
     eq(run_servers("stop", directory + "/none").returncode, 0, "stop on a missing folder")
 

@@ -5,9 +5,10 @@
     servers.py stop --dir DIR               stop what start started for DIR
 
 The set: the scripted HTTP server on two plain ports and one TLS port (scripted_http.py), nginx
-serving big files (nginx_fixture.py), and the proxy in front of nginx that cuts whole-file downloads
-half-way (cutproxy.py). Each keeps its output in DIR/logs/. Pids are recorded in DIR/pids.json as
-soon as each process exists, so stop also cleans up after a start that failed half-way.
+serving big files (nginx_fixture.py), the proxy in front of nginx that cuts whole-file downloads
+half-way (cutproxy.py), and a forward HTTP proxy to the scripted server (forwardproxy.py). Each
+keeps its output in DIR/logs/. Pids are recorded in DIR/pids.json as soon as each process exists,
+so stop also cleans up after a start that failed half-way.
 """
 
 import argparse
@@ -83,21 +84,24 @@ def start(directory, big512):
     pids = []
     log = os.path.join(directory, "requests.log")
     cert, key = _certificate(directory)
-    files = nginx_fixture.prepare_files(directory, ["big64"] + (["big512"] if big512 else []))
+    proxy_log = os.path.join(directory, "proxy.log")
+    files = nginx_fixture.prepare_files(directory, ["big64", "big5g"] + (["big512"] if big512 else []))
 
     nginx_pid, nginx_port = nginx_fixture.start(directory)
     _record_pid(directory, pids, nginx_pid)
     ports = _python_server(directory, pids, "scripted_http",
                            ["--log", log, "--cert", cert, "--key", key])
     ports.update(_python_server(directory, pids, "cutproxy", ["--upstream", str(nginx_port)]))
+    ports.update(_python_server(directory, pids, "forwardproxy",
+                                ["--upstream", str(ports["http"]), "--log", proxy_log]))
     ports["nginx"] = nginx_port
     for name, port in ports.items():
         if not procutil.wait_accepting(port):
             raise RuntimeError("%s on port %d does not accept connections" % (name, port))
 
     info = {"http": ports["http"], "http2": ports["http2"], "https": ports["https"],
-            "cutproxy": ports["cutproxy"], "nginx": nginx_port,
-            "requests_log": log, "cert": cert, "files": files, "pids": pids}
+            "cutproxy": ports["cutproxy"], "nginx": nginx_port, "proxy": ports["proxy"],
+            "requests_log": log, "proxy_log": proxy_log, "cert": cert, "files": files, "pids": pids}
     procutil.write_json(os.path.join(directory, "servers.json"), info)
 
 
