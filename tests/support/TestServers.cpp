@@ -31,12 +31,22 @@ TestServers load() {
     servers.https = portOf(document, "https");
     servers.cutproxy = portOf(document, "cutproxy");
     servers.nginx = portOf(document, "nginx");
+    servers.proxy = portOf(document, "proxy");
     if (document.HasMember("requests_log")) servers.requestsLog = fromLinuxPath(document["requests_log"].GetString());
+    if (document.HasMember("proxy_log")) servers.proxyLog = fromLinuxPath(document["proxy_log"].GetString());
     if (document.HasMember("files") && document["files"].HasMember("big64")) {
         const auto& big = document["files"]["big64"];
         servers.big64.path = utility::ustring::utf8ToWide(big["path"].GetString());
         servers.big64.size = big["size"].GetInt64();
         servers.big64.sha256 = big["sha256"].GetString();
+    }
+    if (document.HasMember("files") && document["files"].HasMember("big5g")) {
+        const auto& big = document["files"]["big5g"];
+        servers.big5g.path = utility::ustring::utf8ToWide(big["path"].GetString());
+        servers.big5g.size = big["size"].GetInt64();
+        for (const auto& marker : big["markers"].GetArray()) {
+            servers.big5g.markers.emplace_back(marker[0].GetInt64(), marker[1].GetString());
+        }
     }
     return servers;
 }
@@ -56,9 +66,9 @@ std::wstring TestServers::httpsUrl(int port, const std::wstring& path) {
     return L"https://127.0.0.1:" + std::to_wstring(port) + path;
 }
 
-std::string servedBytes(size_t size) {
+std::string servedBytes(size_t size, int generation) {
     std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 31 + 7) & 0xFF);
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 31 + 7 + generation) & 0xFF);
     return bytes;
 }
 

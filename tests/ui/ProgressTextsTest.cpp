@@ -6,11 +6,12 @@ namespace {
 
 using namespace ui;
 
-constexpr int kMiB = 1048576;
+constexpr int64_t kMiB = 1048576;
+constexpr int64_t kGiB = 1024 * kMiB;
 
 TEST(ProgressTexts, SizeLine) {
     struct Case {
-        int received, total;
+        int64_t received, total;
         const wchar_t* expected;
     } cases[] = {
         {1024, 600 * kMiB, L"1.00KB/600.00M"},
@@ -18,13 +19,17 @@ TEST(ProgressTexts, SizeLine) {
         {512, 300 * kMiB, L"512.00B/300.00M"},
         {1023, kMiB, L"1023.00B/1.00M"},
         {kMiB, kMiB, L"1.00M/1.00M"},
+        // Past 2 and 4 GiB, where 32-bit counts would turn negative or wrap.
+        {4 * kGiB + 512 * kMiB, 5 * kGiB, L"4608.00M/5120.00M"},
+        {3 * kGiB, 5 * kGiB, L"3072.00M/5120.00M"},
     };
     for (const Case& c : cases) EXPECT_EQ(sizeLine(c.received, c.total), c.expected) << c.received;
 }
 
 TEST(ProgressTexts, StatusLineAndBar) {
     struct Case {
-        int percent, received, total;
+        int percent;
+        int64_t received, total;
         bool arabic;
         const wchar_t* status;
         int bar;
@@ -56,7 +61,7 @@ TEST(ProgressTexts, InstallAnimationClimbsFrom64To100AndStays) {
 
 TEST(ProgressTexts, SpeedLabels) {
     struct Case {
-        int received;
+        int64_t received;
         unsigned elapsed;
         const wchar_t* label;
     } cases[] = {
@@ -68,6 +73,7 @@ TEST(ProgressTexts, SpeedLabels) {
         {512000 * 10, 10, L"<1M/s"},
         {kMiB * 10, 10, L"<2M/s"},
         {2 * kMiB * 10, 10, L">2M/s"},
+        {5 * kGiB, 100, L">2M/s"},
     };
     for (const Case& c : cases) EXPECT_EQ(speedLabel(c.received, c.elapsed), c.label) << c.received;
 }
@@ -80,6 +86,9 @@ TEST(ProgressTexts, GameLineAndBars) {
     EXPECT_EQ(gameProgressLine(L"Downloading", L"MyGame", 1, 1, 2048, -1),
               L"Downloading MyGame\xFF1A" L"2KB / 0M (<c #268fd6>0%</c>)")
         << "an unknown total shows no percentage";
+    EXPECT_EQ(gameProgressLine(L"Downloading", L"MyGame", 1, 1, 4 * kGiB + 512 * kMiB, 5 * kGiB),
+              L"Downloading MyGame\xFF1A" L"4608M / 5120M (<c #268fd6>90%</c>)")
+        << "an expansion file past 4 GiB";
     struct Bar {
         int percent, bar;
     } bars[] = {{0, 0}, {1, 3}, {2, 3}, {3, 3}, {50, 50}, {99, 99}, {100, 99}};
