@@ -31,7 +31,9 @@ TestServers load() {
     servers.https = portOf(document, "https");
     servers.cutproxy = portOf(document, "cutproxy");
     servers.nginx = portOf(document, "nginx");
+    servers.proxy = portOf(document, "proxy");
     if (document.HasMember("requests_log")) servers.requestsLog = fromLinuxPath(document["requests_log"].GetString());
+    if (document.HasMember("proxy_log")) servers.proxyLog = fromLinuxPath(document["proxy_log"].GetString());
     if (document.HasMember("files") && document["files"].HasMember("big64")) {
         const auto& big = document["files"]["big64"];
         servers.big64.path = utility::ustring::utf8ToWide(big["path"].GetString());

@@ -18,7 +18,9 @@ struct TestServers {
     int https = 0;     // the same over TLS with a self-signed certificate
     int cutproxy = 0;  // in front of nginx: breaks each first (Range-less) transfer half way
     int nginx = 0;
+    int proxy = 0;     // forward proxy to the scripted server, for any host name
     std::wstring requestsLog;  // raw requests as the scripted server received them
+    std::wstring proxyLog;     // request lines as the forward proxy received them
     ServedFile big64;
 
     // Loaded once; a test fails cleanly (all ports 0) when the servers are not running.
