@@ -1,10 +1,17 @@
 #include "net/AnalyticsReporter.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdlib>
+#include <deque>
+#include <future>
+#include <mutex>
+#include <thread>
 #include <utility>
+#include <vector>
 
+#include "common/LogPrint.h"
 #include "common/WideFormat.h"
 #include "net/HttpClientWrapper.h"
 #include "net/MachineId.h"
@@ -16,6 +23,25 @@ constexpr int kUrlUnits = 1024;
 constexpr wchar_t kQueuedCategory[] = L"app2";
 constexpr wchar_t kImmediateCategory[] = L"app";
 constexpr wchar_t kEventQuery[] = L"/collect?v=1&t=event&tid=%s&cid=%s&ec=%s&ea=%s&el=%s&ev=100&z=%d";
+// How long a stopped send may take to notice; one that takes longer is left behind.
+constexpr unsigned long kStoppedSendEndMs = 1000;
+
+using Clock = std::chrono::steady_clock;
+using Client = utility::CHttpClientWrapper;
+
+struct EventTask {
+    std::wstring action;
+    std::wstring label;
+    // Taken on the reporting thread: rand() counts per thread, so each new send thread would start
+    // the same sequence again.
+    int cacheBuster = 0;
+};
+
+// An immediate event on its way: the client another thread may stop, and whether the collector answered.
+struct ImmediateSend {
+    std::shared_ptr<Client> client;
+    std::future<bool> answered;
+};
 
 std::wstring formatted(const wchar_t* format, ...) {
     wchar_t text[kUrlUnits];
@@ -26,39 +52,108 @@ std::wstring formatted(const wchar_t* format, ...) {
     return text;
 }
 
-bool isFinished(const std::future<void>& worker) {
-    return worker.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+Clock::time_point deadlineIn(unsigned long ms) { return Clock::now() + std::chrono::milliseconds(ms); }
+
+template <typename Result>
+bool endedBy(const std::future<Result>& ended, Clock::time_point deadline) {
+    return !ended.valid() || ended.wait_until(deadline) == std::future_status::ready;
+}
+
+// Runs the work on a thread nobody joins: the future tells when it has ended, and an owner that stops
+// waiting for it simply drops the future. Throws std::system_error when no thread can be started.
+template <typename Work>
+auto runDetached(Work work) -> std::future<decltype(work())> {
+    std::packaged_task<decltype(work())()> task(std::move(work));
+    auto ended = task.get_future();
+    std::thread(std::move(task)).detach();
+    return ended;
+}
+
+// The sends still running at the deadline; failed is set for each one that ended unanswered.
+std::vector<ImmediateSend> runningAt(std::vector<ImmediateSend> sends, Clock::time_point deadline, bool& failed) {
+    std::vector<ImmediateSend> running;
+    for (ImmediateSend& send : sends) {
+        if (!endedBy(send.answered, deadline)) {
+            running.push_back(std::move(send));
+        } else if (!send.answered.get()) {
+            failed = true;
+        }
+    }
+    return running;
+}
+
+void stopAll(const std::vector<ImmediateSend>& sends) {
+    for (const ImmediateSend& send : sends) send.client->stop();
+}
+
+void leaveBehind(const std::vector<ImmediateSend>& sends) {
+    if (sends.empty()) return;
+    PEL_LOG(L"%d analytics sends did not end when stopped, left behind", static_cast<int>(sends.size()));
 }
 
 }  // namespace
 
-AnalyticsReporter::AnalyticsReporter(std::wstring endpointBase) : endpointBase_(std::move(endpointBase)) {}
+struct AnalyticsReporter::State {
+    explicit State(std::wstring base) : endpointBase(std::move(base)) {}
+
+    bool send(Client& client, const wchar_t* category, const EventTask& task);
+    std::wstring eventUrl(const wchar_t* category, const EventTask& task);
+    std::wstring clientId();
+    void runQueue();
+    std::shared_ptr<Client> nextQueued(EventTask& task);
+    std::future<void> stopWorker();
+    void addImmediate(ImmediateSend send);
+    std::vector<ImmediateSend> takeImmediate(bool& failed);
+
+    const std::wstring endpointBase;
+
+    // The worker and the immediate sends may all compute the client id, and setTrackingId may come
+    // from another thread: both strings are only touched under this lock.
+    std::mutex identityLock;
+    std::wstring knownClientId;
+    std::wstring trackingId;
+
+    std::mutex queueLock;
+    std::condition_variable wakeUp;
+    std::deque<EventTask> queue;
+    std::future<void> worker;
+    // The client of the worker's send under way, for the destructor to stop.
+    std::shared_ptr<Client> queuedSend;
+    bool stop = false;
+
+    std::mutex immediateLock;
+    std::vector<ImmediateSend> immediate;
+    // An immediate send that ended unanswered was dropped from the list since the last finish.
+    bool immediateFailed = false;
+};
+
+AnalyticsReporter::AnalyticsReporter(std::wstring endpointBase)
+    : state_(std::make_shared<State>(std::move(endpointBase))) {}
 
 AnalyticsReporter::~AnalyticsReporter() {
-    std::future<void> worker;
-    {
-        std::lock_guard<std::mutex> lock(queueLock_);
-        stop_ = true;
-        worker = std::move(worker_);
-    }
-    wakeUp_.notify_all();
-    if (worker.valid()) worker.wait();
+    std::future<void> worker = state_->stopWorker();
+    bool failed = false;
+    std::vector<ImmediateSend> immediate = state_->takeImmediate(failed);
+    stopAll(immediate);
+    const Clock::time_point deadline = deadlineIn(kStoppedSendEndMs);
+    if (!endedBy(worker, deadline)) PEL_LOG(L"analytics worker did not end when stopped, left behind");
+    leaveBehind(runningAt(std::move(immediate), deadline, failed));
 }
 
 void AnalyticsReporter::setTrackingId(const std::wstring& trackingId) {
-    std::lock_guard<std::mutex> lock(identityLock_);
-    trackingId_ = trackingId;
+    std::lock_guard<std::mutex> lock(state_->identityLock);
+    state_->trackingId = trackingId;
 }
 
 void AnalyticsReporter::reportEvent(const std::wstring& action, const std::wstring& label) {
     if (disabled_) return;
     try {
         {
-            std::lock_guard<std::mutex> lock(queueLock_);
-            if (queue_.size() < kQueueLimit) queue_.push_back({action, label});
+            std::lock_guard<std::mutex> lock(state_->queueLock);
+            if (state_->queue.size() < kQueueLimit) state_->queue.push_back({action, label, std::rand()});
             _startWorkerIfIdle();
         }
-        wakeUp_.notify_all();
+        state_->wakeUp.notify_all();
     } catch (...) {
         // No memory or no thread: the event is lost, the caller goes on.
     }
@@ -67,60 +162,108 @@ void AnalyticsReporter::reportEvent(const std::wstring& action, const std::wstri
 void AnalyticsReporter::reportEventNow(const std::wstring& action, const std::wstring& label) {
     if (disabled_) return;
     try {
-        _send(kImmediateCategory, {action, label});
+        auto client = std::make_shared<Client>();
+        std::future<bool> answered =
+            runDetached([state = state_, client, task = EventTask{action, label, std::rand()}] {
+                return state->send(*client, kImmediateCategory, task);
+            });
+        state_->addImmediate({std::move(client), std::move(answered)});
     } catch (...) {
-        // Lost like any hit that fails; the caller goes on.
+        // No memory or no thread: lost like any hit that fails; the caller goes on.
     }
 }
 
-bool AnalyticsReporter::finishImmediate(unsigned long /*timeoutMs*/) { return true; }
+bool AnalyticsReporter::finishImmediate(unsigned long timeoutMs) {
+    bool failed = false;
+    std::vector<ImmediateSend> sends = state_->takeImmediate(failed);
+    std::vector<ImmediateSend> late = runningAt(std::move(sends), deadlineIn(timeoutMs), failed);
+    stopAll(late);
+    const bool allInTime = late.empty();
+    leaveBehind(runningAt(std::move(late), deadlineIn(kStoppedSendEndMs), failed));
+    return allInTime && !failed;
+}
 
 // The caller holds the queue lock, so that two reporting threads never start two workers and none
-// starts once the destructor has taken the worker away.
+// starts once the destructor has stopped the worker.
 void AnalyticsReporter::_startWorkerIfIdle() {
-    if (stop_ || (worker_.valid() && !isFinished(worker_))) return;
-    worker_ = std::async(std::launch::async, &AnalyticsReporter::_threadSendQueued, this);
+    if (state_->stop || !endedBy(state_->worker, Clock::now())) return;
+    state_->worker = runDetached([state = state_] { state->runQueue(); });
 }
 
-void AnalyticsReporter::_threadSendQueued() {
+void AnalyticsReporter::State::runQueue() {
     for (;;) {
         EventTask task;
-        {
-            std::unique_lock<std::mutex> lock(queueLock_);
-            wakeUp_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-            if (stop_) return;
-            task = std::move(queue_.front());
-            queue_.pop_front();
-        }
-        try {
-            _send(kQueuedCategory, task);
-        } catch (...) {
-            // This event is lost; the worker stays for the next ones.
-        }
+        const std::shared_ptr<Client> client = nextQueued(task);
+        if (!client) return;
+        send(*client, kQueuedCategory, task);
+        std::lock_guard<std::mutex> lock(queueLock);
+        queuedSend.reset();
     }
 }
 
-void AnalyticsReporter::_send(const wchar_t* category, const EventTask& task) {
-    utility::CHttpClientWrapper client;
-    std::string answer;
-    client.download2mem(answer, _eventUrl(category, task));
+// The next event and a client for it, registered under the lock so that the destructor either stops
+// that client or is seen here first; null once stopped.
+std::shared_ptr<Client> AnalyticsReporter::State::nextQueued(EventTask& task) {
+    std::unique_lock<std::mutex> lock(queueLock);
+    wakeUp.wait(lock, [this] { return stop || !queue.empty(); });
+    if (stop) return nullptr;
+    task = std::move(queue.front());
+    queue.pop_front();
+    queuedSend = std::make_shared<Client>();
+    return queuedSend;
 }
 
-std::wstring AnalyticsReporter::_eventUrl(const wchar_t* category, const EventTask& task) {
-    const std::wstring clientId = _clientId();
-    std::wstring trackingId;
+std::future<void> AnalyticsReporter::State::stopWorker() {
+    std::shared_ptr<Client> sending;
+    std::future<void> ended;
     {
-        std::lock_guard<std::mutex> lock(identityLock_);
-        trackingId = trackingId_;
+        std::lock_guard<std::mutex> lock(queueLock);
+        stop = true;
+        sending = queuedSend;
+        ended = std::move(worker);
     }
-    return endpointBase_ + formatted(kEventQuery, trackingId.c_str(), clientId.c_str(), category,
-                                     task.action.c_str(), task.label.c_str(), std::rand());
+    wakeUp.notify_all();
+    if (sending) sending->stop();
+    return ended;
+}
+
+// Sends that have ended leave the list here, so that it holds only those under way.
+void AnalyticsReporter::State::addImmediate(ImmediateSend send) {
+    std::lock_guard<std::mutex> lock(immediateLock);
+    immediate = runningAt(std::move(immediate), Clock::now(), immediateFailed);
+    immediate.push_back(std::move(send));
+}
+
+std::vector<ImmediateSend> AnalyticsReporter::State::takeImmediate(bool& failed) {
+    std::lock_guard<std::mutex> lock(immediateLock);
+    failed = std::exchange(immediateFailed, false);
+    return std::exchange(immediate, {});
+}
+
+bool AnalyticsReporter::State::send(Client& client, const wchar_t* category, const EventTask& task) {
+    try {
+        std::string answer;
+        return client.download2mem(answer, eventUrl(category, task));
+    } catch (...) {
+        return false;  // this event is lost; the sender goes on
+    }
+}
+
+std::wstring AnalyticsReporter::State::eventUrl(const wchar_t* category, const EventTask& task) {
+    const std::wstring id = clientId();
+    std::wstring tracking;
+    {
+        std::lock_guard<std::mutex> lock(identityLock);
+        tracking = trackingId;
+    }
+    return endpointBase + formatted(kEventQuery, tracking.c_str(), id.c_str(), category, task.action.c_str(),
+                                    task.label.c_str(), task.cacheBuster);
 }
 
 // Computed on first use, not at construction: the adapter query is slow and the reporter is made at
 // start-up. An empty result is tried again at the next event.
-std::wstring AnalyticsReporter::_clientId() {
-    std::lock_guard<std::mutex> lock(identityLock_);
-    if (clientId_.empty()) clientId_ = utility::ustring::ansiToWide(utility::machine::machineId());
-    return clientId_;
+std::wstring AnalyticsReporter::State::clientId() {
+    std::lock_guard<std::mutex> lock(identityLock);
+    if (knownClientId.empty()) knownClientId = utility::ustring::ansiToWide(utility::machine::machineId());
+    return knownClientId;
 }

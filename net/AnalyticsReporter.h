@@ -1,13 +1,11 @@
 #pragma once
 // Usage events as Measurement Protocol (v1) event hits. Queued events go out one at a time from a
-// background worker; immediate ones on the caller's thread. Failures cost the event and nothing else.
+// background worker; immediate ones each on a thread of their own. Failures cost the event and nothing
+// else, and no caller waits on the network longer than it chose to.
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
-#include <deque>
-#include <future>
-#include <mutex>
+#include <memory>
 #include <string>
 
 #include "config/ServiceAddresses.h"
@@ -19,13 +17,16 @@ public:
     // endpointBase: scheme://host[:port], optionally followed by a path prefix; "/collect?..." is
     // appended to it.
     explicit AnalyticsReporter(std::wstring endpointBase = config::kAnalyticsBase);
-    // Stops the worker and waits for the send it is in; events still queued are dropped.
+    // Stops the worker's send and the immediate ones, then waits for their threads about a second at
+    // most; events still queued are dropped. A send whose transfer does not end when stopped is left
+    // to end on its own: its thread owns everything it uses.
     ~AnalyticsReporter();
     AnalyticsReporter(const AnalyticsReporter&) = delete;
     AnalyticsReporter& operator=(const AnalyticsReporter&) = delete;
 
     void setTrackingId(const std::wstring& trackingId);
-    // Once disabled, reports are ignored (shutdown must not wait on analytics).
+    // Once disabled, new reports are ignored (shutdown must not wait on analytics); sends already
+    // under way go on.
     void setDisabled(bool disabled) { disabled_ = disabled; }
     bool disabled() const { return disabled_; }
 
@@ -33,35 +34,17 @@ public:
     void reportEvent(const std::wstring& action, const std::wstring& label);
     // Sends the event (category "app") at once, on a thread of its own; returns without waiting.
     void reportEventNow(const std::wstring& action, const std::wstring& label);
-    // Waits up to timeoutMs for the immediate events still being sent, then stops them. True when
-    // every one was sent in time.
+    // Waits up to timeoutMs for the immediate events still being sent, then stops them and waits for
+    // their threads as the destructor does. True when every immediate event reported since the last
+    // call was answered by the collector, the last ones within the time.
     bool finishImmediate(unsigned long timeoutMs);
 
 private:
-    struct EventTask {
-        std::wstring action;
-        std::wstring label;
-    };
+    // Everything the send threads use; each of them holds it too.
+    struct State;
 
     void _startWorkerIfIdle();
-    void _threadSendQueued();
-    void _send(const wchar_t* category, const EventTask& task);
-    std::wstring _eventUrl(const wchar_t* category, const EventTask& task);
-    std::wstring _clientId();
 
-    const std::wstring endpointBase_;
-
-    // The worker and reportEventNow may both compute the client id, and setTrackingId may come from
-    // another thread: both strings are only touched under this lock.
-    std::mutex identityLock_;
-    std::wstring clientId_;
-    std::wstring trackingId_;
-
-    std::mutex queueLock_;
-    std::condition_variable wakeUp_;
-    std::deque<EventTask> queue_;
-    std::future<void> worker_;
-    bool stop_ = false;
-
+    const std::shared_ptr<State> state_;
     std::atomic<bool> disabled_{false};
 };

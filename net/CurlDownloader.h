@@ -1,8 +1,10 @@
 #pragma once
 // Short answers (the JSON documents of the package and installer lookups) fetched into memory through
-// libcurl: redirects followed, any TLS certificate accepted. Blocking; any thread.
+// libcurl: redirects followed, any TLS certificate accepted, through the user's system proxy, within the
+// transfer limits (utility::transferLimits()). Blocking; any thread.
 
 #include <cstddef>
+#include <limits>
 #include <string>
 
 #include "utility/TaskThread.h"
@@ -17,16 +19,20 @@ struct MemoryChunk {
 
     char* memory = nullptr;
     size_t size = 0;
+    // Most bytes the chunk takes; a body without an announced length is only stopped here.
+    size_t limit = std::numeric_limits<size_t>::max();
 };
 
 // libcurl write callback; chunk is a MemoryChunk. Returns the bytes taken, or 0 (libcurl then aborts)
-// when the chunk cannot grow, leaving it as it was.
+// when the chunk would pass its limit or cannot grow, leaving it as it was.
 size_t WriteMemoryCallback(char* data, size_t size, size_t count, void* chunk);
 
 class PelCurlDownloader {
 public:
     // url: ANSI code page. The whole body goes into out whatever the HTTP status; out is untouched
-    // when the transfer fails. A stop requested on stopSource (when given) ends the transfer as failed.
+    // when the transfer fails. A stop requested on stopSource (when given) ends the transfer as failed,
+    // noticed within a second (about 200 ms under Wine): libcurl asks that often, even while nothing
+    // arrives.
     static bool downloadMemory(const std::string& url, std::string& out,
                                const utility::TaskThread* stopSource = nullptr);
 };

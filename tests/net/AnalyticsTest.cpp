@@ -1,6 +1,7 @@
 // The analytics reporter against the scripted server as collector: the hits as they arrive on the
-// wire, the queue limit while the worker is held, the disabled state, and the destructor waiting for
-// a send. The machine id from adapter lists, given and this machine's own.
+// wire, the queue limit while the worker is held, the disabled state, immediate events that never hold
+// up their caller and a finish bounded in time, and a destructor that stops held sends. The machine id
+// from adapter lists, given and this machine's own.
 
 #include <gtest/gtest.h>
 
@@ -118,7 +119,8 @@ TEST_P(AnalyticsHit, CarriesTheExactQueryOnTheWire) {
         reporter.reportEvent(L"download_start", L"100_first try/v2:ok");
         ASSERT_TRUE(waitUntil([&] { return logged(prefix + "/collect?"); }));
     } else {
-        reporter.reportEventNow(L"download_start", L"100_first try/v2:ok");  // returns once answered
+        reporter.reportEventNow(L"download_start", L"100_first try/v2:ok");
+        ASSERT_TRUE(reporter.finishImmediate(30000));
     }
     const std::vector<std::string> lines = requestLines(prefix + "/collect?");
     ASSERT_EQ(lines.size(), 1u);
@@ -151,7 +153,7 @@ TEST_F(Analytics, DropsEventsBeyondOneHundredWaiting) {
     ASSERT_TRUE(releaseUntil(1));
     reporter->reportEvent(L"limit", wide(label + "999"));
     ASSERT_TRUE(releaseUntil(999));
-    // The last send may still be held: the destructor waits for it.
+    // The last send may still be held: the destructor stops it, and the releases free the server.
     const auto destroyed = std::async(std::launch::async, [&] { reporter.reset(); });
     while (destroyed.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) releaseHeldRequests();
 
@@ -170,6 +172,8 @@ TEST_F(Analytics, SendsNothingWhileDisabled) {
     reporter.setDisabled(true);
     EXPECT_TRUE(reporter.disabled());
     reporter.reportEventNow(L"shutdown", L"100_now");
+    // An immediate send started all the same would have arrived by the end of this.
+    EXPECT_TRUE(reporter.finishImmediate(10000));
     reporter.reportEvent(L"shutdown", L"100_queued");
     // A queued event after re-enabling arrives behind anything queued before it.
     reporter.setDisabled(false);
@@ -182,19 +186,52 @@ TEST_F(Analytics, SendsNothingWhileDisabled) {
     EXPECT_EQ(lines.size(), 1u) << "something was sent while disabled";
 }
 
-TEST_F(Analytics, DestructorWaitsForTheSendInProgressAndDropsTheRest) {
-    const std::string prefix = "/slowms/1500/" + uniqueTag() + "-wait";
+// Against a collector that holds every hit for up to 60 s.
+TEST_F(Analytics, DestructorStopsTheSendsInProgressAndDropsTheRest) {
+    const std::string prefix = "/hold/" + uniqueTag() + "-stop";
     std::optional<AnalyticsReporter> reporter(std::in_place, collectorBase(prefix));
-    reporter->reportEvent(L"slow", L"100_first");
-    ASSERT_TRUE(waitUntil([&] { return logged(prefix + "/collect?"); }));
-    // The collector now sleeps 1500 ms before it answers.
-    const DWORD seen = ::GetTickCount();
-    reporter->reportEvent(L"slow", L"100_second");
-    reporter->reportEvent(L"slow", L"100_third");
+    reporter->reportEvent(L"held", L"100_queued");
+    reporter->reportEventNow(L"held", L"100_now");
+    ASSERT_TRUE(waitUntil([&] { return requestLines(prefix + "/collect?").size() == 2; }));
+    reporter->reportEvent(L"held", L"100_second");
+    reporter->reportEvent(L"held", L"100_third");
+    const DWORD begin = ::GetTickCount();
     reporter.reset();
-    EXPECT_GE(::GetTickCount() - seen, 1000u) << "the destructor returned before the send ended";
-    EXPECT_EQ(requestLines(prefix + "/collect?").size(), 1u) << "queued events are dropped, not sent";
+    EXPECT_LT(::GetTickCount() - begin, 10000u) << "the destructor waited for the held sends";
+    // A send its stop could not end goes on once released; its worker must not go on to the queued events.
+    releaseHeldRequests();
+    EXPECT_FALSE(waitUntil([&] { return requestLines(prefix + "/collect?").size() > 2; }, std::chrono::seconds(2)))
+        << "queued events are dropped, not sent";
 }
+
+struct FinishCase {
+    const char* name;
+    const char* prefixStart;  // "/hold/": the collector holds every hit
+    unsigned long timeoutMs;
+    bool answered;
+};
+
+class AnalyticsFinish : public Analytics, public ::testing::WithParamInterface<FinishCase> {};
+
+// Two immediate events in flight at once; the reports themselves never wait for the collector.
+TEST_P(AnalyticsFinish, WaitsForTheImmediateEventsNoLongerThanItsTime) {
+    const std::string prefix = GetParam().prefixStart + uniqueTag() + "-finish";
+    AnalyticsReporter reporter(collectorBase(prefix));
+    const DWORD reporting = ::GetTickCount();
+    reporter.reportEventNow(L"now", L"100_first");
+    reporter.reportEventNow(L"now", L"100_second");
+    EXPECT_LT(::GetTickCount() - reporting, 10000u) << "reportEventNow waited for the collector";
+    ASSERT_TRUE(waitUntil([&] { return requestLines(prefix + "/collect?").size() == 2; }));
+    const DWORD finishing = ::GetTickCount();
+    EXPECT_EQ(reporter.finishImmediate(GetParam().timeoutMs), GetParam().answered);
+    EXPECT_LT(::GetTickCount() - finishing, GetParam().timeoutMs + 10000) << "finishImmediate overstayed its time";
+    releaseHeldRequests();
+}
+
+INSTANTIATE_TEST_SUITE_P(Collectors, AnalyticsFinish,
+                         ::testing::Values(FinishCase{"Answering", "/", 30000, true},
+                                           FinishCase{"Holding", "/hold/", 1000, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Analytics, SendsFromManyThreadsWithOneClientId) {
     const std::string prefix = "/" + uniqueTag() + "-threads";
