@@ -23,6 +23,8 @@ namespace {
 
 constexpr wchar_t kVersion[] = L"2.2";
 constexpr int kSkinResourceId = 129;
+// What the reports sent at the last click (the user's cancellation, the slow-download choice) get.
+constexpr DWORD kImmediateEventsMs = 2000;
 
 // A designer's skin folder beside the executable wins over the packaged files.
 void initSkin(HINSTANCE instance) {
@@ -56,6 +58,17 @@ void installCrashReporter() {
     setRestartExePath(exePath);
 }
 
+// The model's workers and the reports still in flight end side by side, each within its bound, so the
+// process is gone soon after the last click whatever the servers do.
+void shutDown() {
+    DownloaderModel* model = DownloaderModel::instance();
+    model->requestStop();
+    if (!model->finishImmediateEvents(kImmediateEventsMs)) PEL_LOG(L"immediate events given up");
+    DownloaderModel::destroyInstance();
+    // A download process of ours must not outlive the downloader.
+    utility::process::killByImageName(L"pelcurl.exe");
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
@@ -78,10 +91,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
 
         DownloaderImpl app;
         if (app.entrance(instance, commandLine)) toolkit::runMessageLoop();
-
-        DownloaderModel::destroyInstance();
-        // A download process of ours must not outlive the downloader.
-        utility::process::killByImageName(L"pelcurl.exe");
+        shutDown();
     }
     ::CoUninitialize();
     return 0;

@@ -18,7 +18,8 @@ constexpr size_t kShortestPackage = 6;
 constexpr size_t kLongestMarket = 3;
 constexpr int kFirstPartnerOpenId = 2001;
 constexpr int kLastPartnerOpenId = 2999;
-constexpr DWORD kWorkerStopMs = 1000;
+// How long the workers together may take to end after the first stop request.
+constexpr DWORD kWorkerStopMs = 2000;
 constexpr DWORD kRegistryValueBytes = 2048;
 
 DownloaderModel* g_model = nullptr;
@@ -61,7 +62,7 @@ void DownloaderModel::destroyInstance() {
 }
 
 DownloaderModel::DownloaderModel() {
-    urlClient_.setStopSource(&urlWorker_);
+    urlClient_.setStopSource(&versionLookup_);
 }
 
 DownloaderModel::~DownloaderModel() { stop(); }
@@ -171,6 +172,8 @@ void DownloaderModel::sendEventNow(const std::wstring& name, const std::wstring&
     analytics_.reportEventNow(name, value);
 }
 
+bool DownloaderModel::finishImmediateEvents(DWORD timeoutMs) { return analytics_.finishImmediate(timeoutMs); }
+
 void DownloaderModel::_postToUi(std::function<void()> task) {
     if (utility::UiDispatcher* dispatcher = utility::UiDispatcher::instance()) {
         dispatcher->post(_uiOwner(), utility::makeRunable(std::move(task)));
@@ -208,22 +211,31 @@ bool DownloaderModel::popupExistPwnd() {
     return true;
 }
 
-void DownloaderModel::stop() {
+void DownloaderModel::requestStop() {
     if (urlWaitTimerId_ != 0) {
         if (auto* dispatcher = utility::UiDispatcher::instance()) dispatcher->killTimer(urlWaitTimerId_);
         urlWaitTimerId_ = 0;
     }
+    if (stopping_.exchange(true)) return;
+    stopRequestedAt_ = ::GetTickCount();
+    for (utility::TaskThread* worker : {&versionLookup_, &urlWorker_, &downloadWorker_}) worker->requestStop();
+    urlClient_.stop();
+    for (auto& client : downloadClients_) client.stop();
+    analytics_.setDisabled(true);
+}
+
+void DownloaderModel::stop() {
+    requestStop();
     if (instanceMutex_ != nullptr) {
         ::CloseHandle(instanceMutex_);
         instanceMutex_ = nullptr;
     }
-    for (utility::TaskThread* worker : {&urlWorker_, &downloadWorker_}) {
-        worker->requestStop();
-    }
-    urlClient_.stop();
-    for (auto& client : downloadClients_) client.stop();
-    urlWorker_.stop(kWorkerStopMs);
-    downloadWorker_.stop(kWorkerStopMs);
-    analytics_.setDisabled(true);
+    urlWorker_.stop(_stopTimeLeft());
+    downloadWorker_.stop(_stopTimeLeft());
     if (auto* dispatcher = utility::UiDispatcher::instance()) dispatcher->cancel(_uiOwner());
+}
+
+DWORD DownloaderModel::_stopTimeLeft() const {
+    const DWORD spent = ::GetTickCount() - stopRequestedAt_;
+    return spent < kWorkerStopMs ? kWorkerStopMs - spent : 0;
 }

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -16,6 +17,7 @@
 #include "model/GamePackage.h"
 #include "model/InstallerSettings.h"
 #include "model/LanguageStrings.h"
+#include "model/MarketAnswers.h"
 #include "net/AnalyticsReporter.h"
 #include "net/HttpClientWrapper.h"
 #include "utility/TaskThread.h"
@@ -56,12 +58,14 @@ public:
     std::wstring getPlayerUrl() const;
     void setInstanceHandle(HINSTANCE instance) { instanceHandle_ = instance; }
 
-    // Analytics: queued, or sent at once on the calling thread.
+    // Analytics: queued, or sent at once on a thread of its own; neither waits for the network.
     void sendEvent(const std::wstring& name, const std::wstring& value);
     void sendEventNow(const std::wstring& name, const std::wstring& value);
+    // Gives the events sent at once up to timeoutMs to arrive, then gives them up. True when all arrived.
+    bool finishImmediateEvents(DWORD timeoutMs);
 
-    // Downloads the emulator's installer once its address is known (waiting up to 8 s for it).
-    // Window thread.
+    // Downloads the emulator's installer once its address is known (waiting up to 8 s for it, without
+    // ever blocking the window thread). Window thread.
     void startDownloadPlayer();
 
     // The installation: closes running emulators, runs the installer, writes the channel's settings.
@@ -88,7 +92,11 @@ public:
     // instance mutex until stop()); true when another one runs, after asking it to show its window.
     bool popupExistPwnd();
 
-    // Shutdown: stops the timer, the workers, the clients and analytics, and drops pending UI tasks.
+    // Asks every worker and transfer to end and returns at once; nothing starts afterwards, and new
+    // events are dropped. Window thread.
+    void requestStop();
+    // Shutdown: requests the stop, then waits for the workers, together at most 2 s from the first
+    // request, closes the instance mutex and drops pending UI tasks. Window thread.
     void stop();
 
     bool onDownloadProgress(const char* data, int length, int64_t received, int64_t total) override;
@@ -99,11 +107,14 @@ private:
     // Starts work on the worker; false, with the task released, when the worker runs already.
     bool _startWorker(utility::TaskThread& worker, void (DownloaderModel::*work)());
     void _threadGetPlayerUrl();
+    void _keepPlayerAddresses(const PlayerAddresses& addresses);
     void _getPackageByOpenID();
     void _threadDownloadPlayer();
     bool _downloadByENUrl(const std::wstring& target);
+    std::wstring _playerSpareUrl() const;
     void _onUrlWaitTick();
-    void _stopUrlWorker();
+    void _abandonVersionLookup();
+    DWORD _stopTimeLeft() const;
     void _installPlayer();
     void _downloadChannelFiles(const std::wstring& dataFolder);
     void _postToUi(std::function<void()> task);
@@ -111,17 +122,24 @@ private:
 
     std::wstring package_;
     utility::TaskThread urlWorker_;
+    // Stop source of the version lookup alone (no thread of its own): the address wait gives up on the
+    // lookup while the same worker still fetches the channel's configuration.
+    utility::TaskThread versionLookup_;
     utility::CHttpClientWrapper urlClient_;
     utility::TaskThread downloadWorker_;
     utility::CHttpClientWrapper downloadClients_[3];
     HANDLE instanceMutex_ = nullptr;
     std::wstring installPath_;
     std::wstring openId_ = L"100";
-    mutable std::mutex sharedLock_;  // guards playerUrl_, gamePackages_ and settings_
+    mutable std::mutex sharedLock_;  // guards playerUrl_, playerSpareUrl_, gamePackages_ and settings_
     std::wstring playerUrl_;
+    std::wstring playerSpareUrl_;
     std::wstring language_ = L"en_US";
     std::wstring googleId_;
     UINT_PTR urlWaitTimerId_ = 0;
+    int urlWaitTicks_ = 0;
+    std::atomic<bool> stopping_{false};
+    DWORD stopRequestedAt_ = 0;
     DWORD lastProgressTick_ = 0;
     int percent_ = 0;
     model::LanguageStrings languageStrings_;

@@ -74,13 +74,16 @@ void readSettings(const Value& root, InstallerSettings& settings) {
 
 }  // namespace
 
-std::optional<std::wstring> playerUrlFromVersionAnswer(const std::string& json, const ConfigImp& config) {
+std::optional<PlayerAddresses> playerAddressesFromVersionAnswer(const std::string& json, const ConfigImp& config) {
     rapidjson::Document document;
     document.Parse(json.c_str(), json.size());
     if (document.HasParseError() || !document.IsObject()) return std::nullopt;
-    std::wstring url;
-    if (const Value* edition = member(document, editionKey(config))) readText(*edition, "url", url);
-    return url;
+    PlayerAddresses addresses;
+    if (const Value* edition = member(document, editionKey(config))) {
+        readText(*edition, "url", addresses.url);
+        readText(*edition, "url_spare", addresses.spareUrl);
+    }
+    return addresses;
 }
 
 void readOpenIdConfig(const std::string& json, std::vector<GamePackage>& packages, InstallerSettings& settings) {

@@ -11,9 +11,15 @@
 
 class ConfigImp;
 
-// The installer address for the configured edition; nullopt when the answer is not a JSON object,
-// an empty address when it is one without a usable entry for the edition.
-std::optional<std::wstring> playerUrlFromVersionAnswer(const std::string& json, const ConfigImp& config);
+// Where the configured edition's installer lies: its address and, when the market names one, a second
+// address to try when the first fails. Either is empty when the answer has no usable text for it.
+struct PlayerAddresses {
+    std::wstring url;
+    std::wstring spareUrl;
+};
+
+// The addresses for the configured edition; nullopt when the answer is not a JSON object.
+std::optional<PlayerAddresses> playerAddressesFromVersionAnswer(const std::string& json, const ConfigImp& config);
 
 // Appends the game packages of "result" and overwrites the settings present with the right type.
 // A missing, empty or broken document changes nothing.

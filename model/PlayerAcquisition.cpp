@@ -1,5 +1,6 @@
 // Getting the emulator's installer onto the disk: its address from the version service, the channel's
-// open-id configuration, and the download with its three fallbacks.
+// open-id configuration, and the download with its fallbacks (raw socket, the market's spare address,
+// the built-in address).
 
 #include "model/DownloaderModel.h"
 
@@ -30,21 +31,30 @@ void DownloaderModel::_threadGetPlayerUrl() {
     PEL_LOG(L"start get player url");
     const ConfigImp& config = ConfigImp::instance();
     std::string answer;
-    if (!urlClient_.download2mem_ex(answer, config.cdnBase())) {
+    if (!urlClient_.download2mem_ex(answer, config.cdnBase()) && !versionLookup_.stopRequested()) {
         PEL_LOG(L"error 1");
         sendEvent(L"getPlayerUrl_error", openId_);
         answer.clear();
-        PelCurlDownloader::downloadMemory(utility::ustring::wideToAnsi(config.cdnBase()), answer);
+        PelCurlDownloader::downloadMemory(utility::ustring::wideToAnsi(config.cdnBase()), answer, &versionLookup_);
     }
-    const std::optional<std::wstring> url = playerUrlFromVersionAnswer(answer, config);
-    if (!url) {
+    if (versionLookup_.stopRequested()) {
+        PEL_LOG(L"get player url stopped");
+    } else if (const std::optional<PlayerAddresses> addresses = playerAddressesFromVersionAnswer(answer, config)) {
+        _keepPlayerAddresses(*addresses);
+    } else {
         PEL_LOG(L"error 2");
         sendEvent(L"getPlayerUrl_error", openId_);
-    } else if (!url->empty()) {
-        std::lock_guard<std::mutex> guard(sharedLock_);
-        playerUrl_ = *url;
     }
-    if (gamePackages().empty()) _getPackageByOpenID();
+    if (gamePackages().empty() && !urlWorker_.stopRequested()) _getPackageByOpenID();
+}
+
+// Under the lock the address wait takes too: once it has given up on the lookup, it may have chosen the
+// built-in address, which a late answer must not replace.
+void DownloaderModel::_keepPlayerAddresses(const PlayerAddresses& addresses) {
+    std::lock_guard<std::mutex> guard(sharedLock_);
+    if (versionLookup_.stopRequested()) return;
+    if (!addresses.url.empty()) playerUrl_ = addresses.url;
+    playerSpareUrl_ = addresses.spareUrl;
 }
 
 void DownloaderModel::_getPackageByOpenID() {
@@ -53,7 +63,7 @@ void DownloaderModel::_getPackageByOpenID() {
         const std::wstring url = ConfigImp::instance().openIdConfigUrl(openId_);
         PEL_LOG(L"get package data by pelcurl ");
         std::string answer;
-        PelCurlDownloader::downloadMemory(utility::ustring::wideToAnsi(url), answer);
+        PelCurlDownloader::downloadMemory(utility::ustring::wideToAnsi(url), answer, &urlWorker_);
         std::lock_guard<std::mutex> guard(sharedLock_);
         readOpenIdConfig(answer, gamePackages_, settings_);
     }
@@ -61,6 +71,7 @@ void DownloaderModel::_getPackageByOpenID() {
 }
 
 void DownloaderModel::startDownloadPlayer() {
+    if (stopping_) return;
     if (!getPlayerUrl().empty()) {
         for (auto& client : downloadClients_) client.setStopSource(&downloadWorker_);
         _startWorker(downloadWorker_, &DownloaderModel::_threadDownloadPlayer);
@@ -68,21 +79,23 @@ void DownloaderModel::startDownloadPlayer() {
     }
     PEL_LOG(L"start downloader. bug getting player url");
     if (urlWaitTimerId_ != 0) return;
+    urlWaitTicks_ = 0;
     urlWaitTimerId_ = utility::UiDispatcher::instance()->setTimer(kUrlWaitIntervalMs,
                                                                   utility::makeRunable([this] { _onUrlWaitTick(); }));
 }
 
 void DownloaderModel::_onUrlWaitTick() {
-    static int ticks = 0;
-    if (++ticks < kUrlWaitTicks && getPlayerUrl().empty()) return;
-    _stopUrlWorker();
-    if (getPlayerUrl().empty()) {
-        {
-            std::lock_guard<std::mutex> guard(sharedLock_);
+    if (++urlWaitTicks_ < kUrlWaitTicks && getPlayerUrl().empty()) return;
+    _abandonVersionLookup();
+    bool builtIn = false;
+    {
+        std::lock_guard<std::mutex> guard(sharedLock_);
+        if (playerUrl_.empty()) {
             playerUrl_ = ConfigImp::instance().installerUrl();
+            builtIn = true;
         }
-        sendEvent(L"download_defaultUrl", openId_);
     }
+    if (builtIn) sendEvent(L"download_defaultUrl", openId_);
     startDownloadPlayer();
     // Last, because killing the timer releases the task that is running this.
     const UINT_PTR timer = urlWaitTimerId_;
@@ -90,9 +103,10 @@ void DownloaderModel::_onUrlWaitTick() {
     utility::UiDispatcher::instance()->killTimer(timer);
 }
 
-void DownloaderModel::_stopUrlWorker() {
+// Never waits: the worker ends by itself once its transfer has given up, and is joined at shutdown.
+void DownloaderModel::_abandonVersionLookup() {
+    versionLookup_.requestStop();
     urlClient_.stop();
-    urlWorker_.stop(INFINITE);
 }
 
 void DownloaderModel::_threadDownloadPlayer() {
@@ -124,20 +138,29 @@ bool DownloaderModel::_downloadByENUrl(const std::wstring& target) {
     PEL_LOG(L"start download player playerurl is %s", playerUrl.c_str());
     const std::wstring temporary = target + L".tmp";
     utility::ufile::removeFile(temporary);
+    const auto fetch = [&](utility::CHttpClientWrapper& client, const std::wstring& url, bool rawSocket) {
+        return client.download2file_ex(this, temporary, url, kPlayerAttempts, kPlayerAttemptWaitMs, rawSocket);
+    };
+    const auto nextTry = [this](bool downloaded) { return !downloaded && !downloadWorker_.stopRequested(); };
 
-    bool downloaded = downloadClients_[1].download2file_ex(this, temporary, playerUrl, kPlayerAttempts,
-                                                           kPlayerAttemptWaitMs, false);
-    if (!downloaded && !downloadWorker_.stopRequested()) {
+    bool downloaded = fetch(downloadClients_[1], playerUrl, false);
+    if (nextTry(downloaded)) {
         PEL_LOG(L"download 1 error");
-        downloaded = downloadClients_[2].download2file_ex(this, temporary, playerUrl, kPlayerAttempts,
-                                                          kPlayerAttemptWaitMs, true);
+        downloaded = fetch(downloadClients_[2], playerUrl, true);
         if (downloaded) sendEvent(L"download_Success_socket", openId_);
     }
-    if (!downloaded && !downloadWorker_.stopRequested()) {
+    const std::wstring spareUrl = _playerSpareUrl();
+    if (nextTry(downloaded)) {
         PEL_LOG(L"download 2 error");
+        if (!spareUrl.empty()) {
+            downloaded = fetch(downloadClients_[1], spareUrl, false);
+            if (downloaded) sendEvent(L"download_Success_spare", openId_);
+            if (nextTry(downloaded)) PEL_LOG(L"download spare error");
+        }
+    }
+    if (nextTry(downloaded)) {
         const std::wstring builtIn = ConfigImp::instance().installerUrl();
-        downloaded = downloadClients_[1].download2file_ex(this, temporary, builtIn, kPlayerAttempts,
-                                                          kPlayerAttemptWaitMs, false);
+        downloaded = fetch(downloadClients_[1], builtIn, false);
         if (!downloaded) {
             PEL_LOG(L"download %s error", builtIn.c_str());
             return false;
@@ -148,6 +171,11 @@ bool DownloaderModel::_downloadByENUrl(const std::wstring& target) {
     if (!utility::ufile::moveFile(temporary, target)) return false;
     PEL_LOG(L"download file success file = %s", target.c_str());
     return true;
+}
+
+std::wstring DownloaderModel::_playerSpareUrl() const {
+    std::lock_guard<std::mutex> guard(sharedLock_);
+    return playerSpareUrl_;
 }
 
 bool DownloaderModel::onDownloadProgress(const char*, int, int64_t received, int64_t total) {

@@ -37,15 +37,17 @@ void DownloaderBox::setUpControls() {
     }
 }
 
+// Both windows go first and stay hidden (the box's end must not show its owner again); the report is
+// sent on its own thread, and shutdown gives it a bounded time.
 void DownloaderBox::confirmExit() {
+    if (g_current == this) g_current = nullptr;
+    finalCallback_ = nullptr;
     showWindow(false);
+    if (owner_) ::ShowWindow(owner_, SW_HIDE);
     DownloaderModel* model = DownloaderModel::instance();
     model->sendEventNow(L"userCancel", model->getOpenId());
     close(IDOK);
-    if (owner_) {
-        ::ShowWindow(owner_, SW_HIDE);
-        ::CloseWindow(owner_);
-    }
+    if (owner_) ::CloseWindow(owner_);
     ::PostQuitMessage(0);
 }
 

@@ -273,10 +273,9 @@ LRESULT DMainFrame::onDestroy(WPARAM wParam, LPARAM lParam, bool& handled) {
     downloader.downloadSucceededCallback = nullptr;
     downloader.downloadFailedCallback = nullptr;
     downloader.installFinishedCallback = nullptr;
-    downloader.stop();
-    packageWorker_.requestStop();
-    packageClient_.stop();
-    packageWorker_.stop(1000);
+    // The model's workers end while this waits for the package worker; shutdown joins them.
+    downloader.requestStop();
+    stopPackageWorker();
     if (auto* dispatcher = utility::UiDispatcher::instance()) dispatcher->cancel(this);
     return SkinWindow::onDestroy(wParam, lParam, handled);
 }

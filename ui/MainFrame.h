@@ -68,6 +68,8 @@ private:
     void startPackageWorker();
     void _threadDownloadApk();
     bool downloadInto(const std::wstring& url, const std::wstring& target);
+    void downloadIcon(const std::wstring& url, const std::wstring& target);
+    void stopPackageWorker();
     void showPackageProgress(int64_t received, int64_t total);
     void advancePackageInstallBar();
     void postToWindow(std::function<void()> task);
@@ -91,6 +93,8 @@ private:
     bool packageTimerRunning_ = false;
     utility::TaskThread packageWorker_;
     utility::CHttpClientWrapper packageClient_;
+    // The icons' own client, so that a stop reaches an icon transfer too.
+    utility::CHttpClientWrapper iconClient_;
     DWORD lastPackagePost_ = 0;  // package worker only
     bool firstFrameLogged_ = false;
 };

@@ -22,16 +22,10 @@ DownloaderModel& downloaderModel() { return *DownloaderModel::instance(); }
 
 constexpr int kAttempts = 3;
 constexpr DWORD kAttemptWaitMs = 3000;
+constexpr DWORD kIconAttemptWaitMs = 20;
 constexpr DWORD kConsoleWaitMs = 120000;
-
-// The icon is small and optional: a few quick tries with a client of its own.
-void downloadIcon(const std::wstring& url, const std::wstring& target) {
-    utility::CHttpClientWrapper client;
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (client.download2file(url, target, nullptr)) return;
-        ::Sleep(20);
-    }
-}
+constexpr DWORD kInstallPhaseDelayMs = 500;
+constexpr DWORD kWorkerStopMs = 2000;
 
 }  // namespace
 
@@ -42,8 +36,17 @@ void DMainFrame::postToWindow(std::function<void()> task) {
 void DMainFrame::startPackageWorker() {
     if (packageWorker_.running()) return;
     packageClient_.setStopSource(&packageWorker_);
+    iconClient_.setStopSource(&packageWorker_);
     utility::Runable* task = utility::makeRunable([this] { _threadDownloadApk(); });
-    if (!packageWorker_.start(task)) delete task;
+    if (!packageWorker_.start(task)) task->release();
+}
+
+// Both clients are stopped before the wait, so a transfer stuck on a silent server ends at once.
+void DMainFrame::stopPackageWorker() {
+    packageWorker_.requestStop();
+    packageClient_.stop();
+    iconClient_.stop();
+    packageWorker_.stop(kWorkerStopMs);
 }
 
 bool DMainFrame::downloadInto(const std::wstring& url, const std::wstring& target) {
@@ -55,6 +58,15 @@ bool DMainFrame::downloadInto(const std::wstring& url, const std::wstring& targe
     }
     if (downloaded) utility::ufile::moveFile(temporary, target);
     return downloaded;
+}
+
+// The icon is small and optional: a few quick tries without a sink.
+void DMainFrame::downloadIcon(const std::wstring& url, const std::wstring& target) {
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (iconClient_.download2file(url, target, nullptr)) return;
+        packageWorker_.wait(kIconAttemptWaitMs);
+        if (packageWorker_.stopRequested()) return;
+    }
 }
 
 void DMainFrame::_threadDownloadApk() {
@@ -80,7 +92,8 @@ void DMainFrame::_threadDownloadApk() {
         setText(L"apkinstallprogresslabel", getString(L"Label_installingapp_waiting") + L" " + gameName_);
         packageTimerRunning_ = setWindowTimer(kPackageProgressTimer, 500);
     });
-    ::Sleep(500);
+    packageWorker_.wait(kInstallPhaseDelayMs);
+    if (packageWorker_.stopRequested()) return;
     const std::wstring player = model::joinPath(installPath, L"qorplayer.exe");
     std::wstring lastPackage;
     for (const GamePackage& package : packages) {

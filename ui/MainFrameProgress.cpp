@@ -96,10 +96,11 @@ void DMainFrame::showSlowDownloadTip() {
 }
 
 // Both choices of the tip end the program after reporting the speed; one also opens the browser on
-// the package being downloaded.
+// the package being downloaded. The window goes first: the report is sent on its own thread and
+// shutdown gives it a bounded time.
 void DMainFrame::leaveForBrowser(bool openBrowser, const std::wstring& speed) {
-    if (openBrowser) utility::usystem::openUrl(downloaderModel().getPlayerUrl());
     showWindow(false);
+    if (openBrowser) utility::usystem::openUrl(downloaderModel().getPlayerUrl());
     downloaderModel().sendEventNow(openBrowser ? L"DownloadSlowUseBrowser3.0" : L"DownloadSlowUserCancel3.0", speed);
     close(IDCLOSE);
     ::PostQuitMessage(0);

@@ -61,6 +61,8 @@ void TaskThread::stop(DWORD timeoutMs) {
     bool ended = true;
     if (thread_) {
         if (::WaitForSingleObject(thread_.get(), timeoutMs) == WAIT_TIMEOUT) {
+            // The last resort: a task that ignores its stop may hold locks it never gives back.
+            PEL_LOG(L"thread did not stop in %u ms, terminating it", static_cast<unsigned>(timeoutMs));
             if (!::TerminateThread(thread_.get(), kTerminatedExitCode)) {
                 PEL_LOG(L"TerminateThread failed, error = %d.", ::GetLastError());
             }

@@ -30,7 +30,7 @@ public:
     void requestStop();
     bool stopRequested() const { return stopRequested_.load(); }
 
-    // Waits for the thread, terminating it after the time-out, and releases the task.
+    // Waits for the thread, terminating it after the time-out (logged: a last resort), and releases the task.
     // Does not ask the task to stop: call requestStop() first.
     void stop(DWORD timeoutMs);
 

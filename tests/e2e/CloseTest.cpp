@@ -1,6 +1,7 @@
 // Closing the main window. Outside a running download (0 %) the exit confirmation asks first: "No"
 // returns to the window, "Yes" ends the process and tells the collector "userCancel". During a
-// download the window suggests the browser instead and reports how fast the download went.
+// download the window suggests the browser instead and reports how fast the download went. Either
+// way the process ends soon after the last click, whether the servers answer or not.
 
 #include <gtest/gtest.h>
 
@@ -105,6 +106,60 @@ TEST_P(SlowDownload, ClosingOffersTheBrowserAndReportsTheSpeed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Choices, SlowDownload, ::testing::ValuesIn(kSlowCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// The last click ends the process soon even when no server answers any more: the version service
+// keeps the address lookup waiting, the package trickles in, the collector never answers the hit.
+struct StalledCase {
+    const char* label;
+    const wchar_t* switches;
+    const char* closeAfter;  // the request after which the user closes
+    bool slowTip;            // the close meets the slow-download tip ("close"), else the exit confirmation ("Yes")
+    const char* event;
+    const char* value;
+};
+
+std::ostream& operator<<(std::ostream& out, const StalledCase& c) { return out << c.label; }
+
+const StalledCase kStalledCases[] = {
+    {"confirmation_during_the_address_wait", L"version-service=stall&collector=stall", "GET /player_files/en/vantor ",
+     false, "userCancel", "0"},
+    {"slow_tip_during_a_creeping_download", L"version-service=stall&slow-kbps=1&collector=stall",
+     "GET /download/package/Pelora4.0.exe ", true, "DownloadSlowUserCancel3.0", "<200kb/s"},
+};
+
+class StalledServers : public DownloaderCase, public ::testing::WithParamInterface<StalledCase> {};
+
+TEST_P(StalledServers, TheLastClickEndsTheProcessSoon) {
+    const StalledCase& stalled = GetParam();
+    ASSERT_TRUE(Market::get().setSwitches(stalled.switches));
+    DownloaderApp app(L"pelora4_en_0_100_x.exe");
+    ASSERT_TRUE(app.start());
+    ASSERT_NE(app.waitForMainWindow(), nullptr) << "no main window";
+    ASSERT_TRUE(hits.waitFor("&ea=download_run&")) << "the collector holds the first hit";
+    app.main().click(L"installnowbtn");
+    ASSERT_TRUE(app.waitForPage(2, 10s)) << "the install click did not lead to the progress page";
+    ASSERT_TRUE(requests.waitFor(stalled.closeAfter, 60s)) << requests.text();
+    // The first bytes reach the window's progress, which turns the close into the slow-download tip.
+    if (stalled.slowTip) std::this_thread::sleep_for(2s);
+
+    app.main().click(L"closebtn");
+    std::unique_ptr<WindowDriver> box =
+        stalled.slowTip ? app.waitForBox(kMessageBoxClass, L"common/xml_messagebox.xml")
+                        : app.waitForBox(kConfirmationClass, L"downloaderbox.xml");
+    ASSERT_NE(box, nullptr) << (stalled.slowTip ? "no slow-download tip" : "no exit confirmation");
+    if (stalled.slowTip) {
+        const model::LanguageStrings strings = languageStrings(L"en");
+        mirrorSelection(box->map(), L"browser", strings.get(L"downloadBybrowser"));
+        mirrorSelection(box->map(), L"close", strings.get(L"download_close"));
+    }
+    box->click(stalled.slowTip ? L"close" : L"btnLeft");
+    ASSERT_TRUE(app.waitForExit(6s)) << "still running 6 s after the last click";
+    EXPECT_EQ(app.exitCode(), std::optional<DWORD>(0));
+    EXPECT_TRUE(waitForHit(hits, stalled.event, stalled.value)) << "the hit was not sent\n" << hits.text();
+}
+
+INSTANTIATE_TEST_SUITE_P(LastClicks, StalledServers, ::testing::ValuesIn(kStalledCases),
                          [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

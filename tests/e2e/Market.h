@@ -22,8 +22,12 @@ struct Market {
 
     // GET /control/switches?QUERY; true when the server switched.
     bool setSwitches(const std::wstring& query) const;
-    // Back to full service: version service ok, every package served, full speed.
-    bool resetSwitches() const { return setSwitches(L"version-service=ok&fail-package=none&slow-kbps=0"); }
+    // Back to full service: version service ok, every package served from its first address, no spare
+    // address announced, full speed, hits answered.
+    bool resetSwitches() const {
+        return setSwitches(
+            L"version-service=ok&fail-package=none&slow-kbps=0&url-spare=off&fail-url=none&collector=ok");
+    }
 
     FileTail hits() const { return FileTail(hitsLog); }
     FileTail requests() const { return FileTail(requestsLog); }

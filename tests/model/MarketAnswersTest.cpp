@@ -8,28 +8,51 @@
 namespace {
 
 const std::string kVersionAnswer = R"({
-  "mnq4": {"url": "http://h/p4.exe", "ver": "4.1", "md5": "x"},
-  "mnq64": {"url": "http://h/p64.exe"},
+  "mnq4": {"url": "http://h/p4.exe", "ver": "4.1", "md5": "x", "url_spare": "http://s/p4.exe"},
+  "mnq64": {"url": "http://h/p64.exe", "url_spare": 64},
   "mnq9": {"url": 9},
   "mnq": {"url_spare": "http://h/p3-spare.exe"}
 })";
 
-TEST(VersionAnswer, GivesTheSelectedEditionsAddress) {
+struct EditionCase {
+    const char* name;
+    void (ConfigImp::*select)();
+    const wchar_t* url;
+    const wchar_t* spareUrl;
+};
+
+class VersionAnswer : public ::testing::TestWithParam<EditionCase> {};
+
+TEST_P(VersionAnswer, GivesTheSelectedEditionsAddresses) {
     ConfigImp config;
-    EXPECT_EQ(playerUrlFromVersionAnswer(kVersionAnswer, config), std::optional<std::wstring>(L"http://h/p4.exe"));
-    config.setPlayer64();
-    EXPECT_EQ(playerUrlFromVersionAnswer(kVersionAnswer, config), std::optional<std::wstring>(L"http://h/p64.exe"));
-    config.setPlayer9();  // "url" is not a string
-    EXPECT_EQ(playerUrlFromVersionAnswer(kVersionAnswer, config), std::optional<std::wstring>(L""));
-    config.setPlayer3();  // no "url" at all
-    EXPECT_EQ(playerUrlFromVersionAnswer(kVersionAnswer, config), std::optional<std::wstring>(L""));
-    EXPECT_EQ(playerUrlFromVersionAnswer(R"({"mnq4": {"url": "x"}})", config), std::optional<std::wstring>(L""));
+    (config.*GetParam().select)();
+    const std::optional<PlayerAddresses> addresses = playerAddressesFromVersionAnswer(kVersionAnswer, config);
+    ASSERT_TRUE(addresses.has_value());
+    EXPECT_EQ(addresses->url, GetParam().url);
+    EXPECT_EQ(addresses->spareUrl, GetParam().spareUrl);
 }
 
-TEST(VersionAnswer, IsUnusableWhenNotAnObject) {
+INSTANTIATE_TEST_SUITE_P(
+    Editions, VersionAnswer,
+    ::testing::Values(EditionCase{"bothAddresses", &ConfigImp::setPlayer4, L"http://h/p4.exe", L"http://s/p4.exe"},
+                      EditionCase{"spareNotAString", &ConfigImp::setPlayer64, L"http://h/p64.exe", L""},
+                      EditionCase{"urlNotAString", &ConfigImp::setPlayer9, L"", L""},
+                      EditionCase{"onlyTheSpare", &ConfigImp::setPlayer3, L"", L"http://h/p3-spare.exe"}),
+    [](const ::testing::TestParamInfo<EditionCase>& info) { return std::string(info.param.name); });
+
+TEST(VersionAnswerDocument, WithoutTheEditionGivesNoAddress) {
+    ConfigImp config;
+    config.setPlayer3();
+    const std::optional<PlayerAddresses> addresses = playerAddressesFromVersionAnswer(R"({"mnq4": {"url": "x"}})", config);
+    ASSERT_TRUE(addresses.has_value());
+    EXPECT_EQ(addresses->url, L"");
+    EXPECT_EQ(addresses->spareUrl, L"");
+}
+
+TEST(VersionAnswerDocument, IsUnusableWhenNotAnObject) {
     const ConfigImp config;
     for (const std::string broken : {"", "not json", "[1,2]", "\"text\"", "{\"mnq4\":"}) {
-        EXPECT_FALSE(playerUrlFromVersionAnswer(broken, config).has_value()) << broken;
+        EXPECT_FALSE(playerAddressesFromVersionAnswer(broken, config).has_value()) << broken;
     }
 }
 

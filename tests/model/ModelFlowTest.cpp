@@ -8,13 +8,17 @@
 
 #include <rapidjson/document.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 #include "config/ServiceAddresses.h"
 #include "model/ConfigImp.h"
 #include "model/DownloaderModel.h"
+#include "tests/e2e/FileTail.h"
 #include "tests/model/LoggedLine.h"
 #include "tests/model/MarketReset.h"
+#include "tests/model/TransferLimitsGuard.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/ProcessLog.h"
 #include "tests/support/ScratchDir.h"
@@ -58,6 +62,10 @@ const Market& market() {
     return info;
 }
 
+// Every switch of the market at its default: full service.
+constexpr wchar_t kFullService[] =
+    L"version-service=ok&fail-package=none&slow-kbps=0&url-spare=off&fail-url=none&collector=ok";
+
 bool setSwitches(const std::wstring& query) {
     utility::CHttpClientWrapper client;
     std::string answer;
@@ -67,6 +75,25 @@ bool setSwitches(const std::wstring& query) {
 bool hitArrives(const std::string& text) {
     return waitUntil([&] { return readFile(market().hitsLog).find(text) != std::string::npos; },
                      std::chrono::seconds(10));
+}
+
+// Dispatches the calling thread's messages as the window's loop would, until the condition holds or the
+// time is up; longestMs grows to the longest time one message kept the thread.
+bool pumpTimingEachMessage(const std::function<bool()>& condition, std::chrono::milliseconds timeout,
+                           DWORD& longestMs) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) return condition();
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            const DWORD begin = ::GetTickCount();
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+            longestMs = std::max(longestMs, ::GetTickCount() - begin);
+        }
+    }
+    return true;
 }
 
 std::string profileValue(const std::wstring& ini, const wchar_t* key) {
@@ -90,7 +117,7 @@ protected:
         processLogPath();
         utility::UiDispatcher::create();
         resetMarket();
-        ASSERT_TRUE(setSwitches(L"version-service=ok&fail-package=none&slow-kbps=0"));
+        ASSERT_TRUE(setSwitches(kFullService));
         model.progressCallback = [this](int percent, int64_t, int64_t) { outcome.percents.push_back(percent); };
         model.downloadSucceededCallback = [this] { ++outcome.succeeded; };
         model.downloadFailedCallback = [this] { ++outcome.failed; };
@@ -99,7 +126,7 @@ protected:
 
     void TearDown() override {
         resetMarket();
-        setSwitches(L"version-service=ok&fail-package=none&slow-kbps=0");
+        setSwitches(kFullService);
     }
 
     // init, then wait until the address lookup is done; the player goes into the scratch folder.
@@ -257,7 +284,15 @@ INSTANTIATE_TEST_SUITE_P(
         FallbackCase{"builtInAddress", L"fail-package=AB", true, {"download_Success&el=<id>_"},
                      "GET /download/package/Pelora4.0.exe"},
         FallbackCase{"nothingWorks", L"fail-package=ABC", false, {"download_Error&el=<id>_"},
-                     "GET /download/package/Pelora4.0.exe"}),
+                     "GET /download/package/Pelora4.0.exe"},
+        FallbackCase{"spareAddress", L"url-spare=on&fail-url=404", true,
+                     {"download_Success_spare&el=<id>&", "download_Success&el=<id>_"},
+                     "GET /cdn-spare/en/pelora4.exe range=- client=other"},
+        FallbackCase{"spareAfterCutTransfers", L"url-spare=on&fail-url=cut", true,
+                     {"download_Success_spare&el=<id>&", "download_Success&el=<id>_"},
+                     "GET /cdn-spare/en/pelora4.exe range=- client=other"},
+        FallbackCase{"spareFailsTooBeforeTheBuiltInAddress", L"url-spare=on&fail-package=ABC", false,
+                     {"download_Error&el=<id>_"}, "GET /cdn-spare/en/pelora4.exe"}),
     [](const ::testing::TestParamInfo<FallbackCase>& info) { return std::string(info.param.name); });
 
 // Channel configurations of tests/model/channel-configs.json, installed into a folder as the registry or
@@ -294,7 +329,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ChannelFilesCase{"onlyPortrait", L"80003", L"Pelora\\", false, true}),
     [](const ::testing::TestParamInfo<ChannelFilesCase>& info) { return std::string(info.param.name); });
 
-// The only case that waits for the address timer: its tick count is process-wide and never reset.
+// An answer that is not JSON: the built-in address after eight ticks of the address wait.
 TEST_F(ModelFlow, ABrokenVersionServiceFallsBackToTheBuiltInAddressAfterEightTicks) {
     ASSERT_TRUE(setSwitches(L"version-service=broken"));
     model.initFromName(L"pelora4_en_60001_x", nullptr);
@@ -306,6 +341,75 @@ TEST_F(ModelFlow, ABrokenVersionServiceFallsBackToTheBuiltInAddressAfterEightTic
     EXPECT_EQ(model.getPlayerUrl(), ConfigImp::instance().installerUrl());
     EXPECT_TRUE(hitArrives("&ea=download_defaultUrl&el=60001&"));
 }
+
+// A version service that accepts and never answers: the address wait gives up on it at its 8th tick
+// without ever holding the window thread, and the built-in address serves.
+TEST_F(ModelFlow, ASilentVersionServiceNeverHoldsTheWindowThread) {
+    // Longer than the wait, so that the lookup is still stuck when the wait gives up on it.
+    const TransferLimitsGuard limits(TransferLimitsGuard::withStall(15000));
+    ASSERT_TRUE(setSwitches(L"version-service=stall"));
+    const e2e::FileTail requests(market().requestsLog);
+    model.initFromName(L"pelora4_en_60002_x", nullptr);
+    model.setInstallPath(installPath);
+    ASSERT_TRUE(pumpMessagesUntil([&] { return requests.contains("GET /player_files/en/vantor "); },
+                                  std::chrono::seconds(20)));
+
+    DWORD longestMs = 0;
+    const DWORD begin = ::GetTickCount();
+    model.startDownloadPlayer();
+    longestMs = ::GetTickCount() - begin;
+    ASSERT_TRUE(pumpTimingEachMessage([&] { return outcome.succeeded + outcome.failed > 0; },
+                                      std::chrono::seconds(90), longestMs));
+    EXPECT_EQ(outcome.succeeded, 1);
+    EXPECT_LT(longestMs, 1000u) << "the window thread was held";
+    EXPECT_EQ(model.getPlayerUrl(), ConfigImp::instance().installerUrl());
+    EXPECT_TRUE(hitArrives("&ea=download_defaultUrl&el=60002&"));
+    EXPECT_TRUE(requests.contains("GET /download/package/Pelora4.0.exe ")) << requests.text();
+}
+
+struct StopCase {
+    const char* name;
+    const wchar_t* switches;
+    const wchar_t* openId;
+    bool downloading;     // the stop comes during the download, else during the address lookup
+    const char* request;  // the transfer the stop cuts, once the market has seen it
+};
+
+class ModelStop : public ModelFlow, public ::testing::WithParamInterface<StopCase> {};
+
+// The stop asks, stops the clients and then waits a bounded time: a transfer that the server keeps
+// waiting never holds it, and the workers end by themselves rather than being terminated.
+TEST_P(ModelStop, EndsEveryWorkerInTimeWhateverTheServerDoes) {
+    const StopCase& c = GetParam();
+    // Far longer than the stop may take: the stop, not a limit, must end the transfer.
+    const TransferLimitsGuard limits(TransferLimitsGuard::withStall(20000));
+    ASSERT_TRUE(setSwitches(c.switches));
+    const e2e::FileTail requests(market().requestsLog);
+    const std::wstring stem = L"pelora4_en_" + std::wstring(c.openId) + L"_x";
+    if (c.downloading) {
+        start(stem);
+        model.startDownloadPlayer();
+    } else {
+        model.initFromName(stem, nullptr);
+    }
+    ASSERT_TRUE(pumpMessagesUntil([&] { return requests.contains(c.request); }, std::chrono::seconds(20)))
+        << requests.text();
+    pumpMessagesFor(std::chrono::milliseconds(500));
+
+    const size_t logStart = flushedProcessLog().size();
+    const DWORD begin = ::GetTickCount();
+    model.stop();
+    EXPECT_LT(::GetTickCount() - begin, 5000u);
+    const std::string logged = flushedProcessLog().substr(logStart);
+    EXPECT_EQ(logged.find("terminating it"), std::string::npos) << logged;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, ModelStop,
+    ::testing::Values(StopCase{"silentVersionService", L"version-service=stall", L"61001", false,
+                               "GET /player_files/en/vantor "},
+                      StopCase{"creepingDownload", L"slow-kbps=1", L"61002", true, "GET /cdn/en/pelora4.exe "}),
+    [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ModelFlow, ProgressReachesTheWindowAtMostOnceASecond) {
     ASSERT_TRUE(setSwitches(L"slow-kbps=256"));

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "tests/support/MessagePump.h"
+#include "tests/support/ProcessLog.h"
 #include "utility/AsyncRun.h"
 #include "utility/TaskThread.h"
 #include "utility/UiDispatcher.h"
@@ -215,7 +216,9 @@ TEST(TaskThreadRecord, RequestStopEndsTheWaitsOfARecordWithoutAThread) {
     EXPECT_TRUE(record.stopRequested());
 }
 
-TEST(TaskThreadRecord, TerminatesATaskThatIgnoresTheStopFlag) {
+// Termination is the last resort and must never go unnoticed: the log says so.
+TEST(TaskThreadRecord, TerminatesATaskThatIgnoresTheStopFlagAndLogsIt) {
+    processLogPath();
     utility::TaskThread thread;
     Probe probe;
     ASSERT_TRUE(thread.start(probe.task([] {
@@ -228,6 +231,19 @@ TEST(TaskThreadRecord, TerminatesATaskThatIgnoresTheStopFlag) {
     EXPECT_LT(::GetTickCount() - begin, 2000u);
     EXPECT_FALSE(thread.running());
     EXPECT_EQ(probe.releases, 1);
+    EXPECT_TRUE(logContains("thread did not stop in 200 ms, terminating it"));
+}
+
+TEST(TaskThreadRecord, AThreadThatStopsInTimeIsNotTerminated) {
+    processLogPath();
+    utility::TaskThread thread;
+    Probe probe;
+    ASSERT_TRUE(thread.start(probe.task([&] { thread.wait(INFINITE); })));
+    ASSERT_TRUE(waitForRuns(probe));
+    thread.requestStop();
+    thread.stop(2345);
+    EXPECT_EQ(probe.releases, 1);
+    EXPECT_EQ(flushedProcessLog().find("thread did not stop in 2345 ms"), std::string::npos);
 }
 
 TEST(TaskThreadRecord, StopOfAnEndedThreadReturnsAtOnce) {

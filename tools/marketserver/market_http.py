@@ -9,7 +9,8 @@ Run by market_server.py; on its own:
                    [--fail-package none|A|AB|ABC] [--url-spare off|on] [--fail-url none|404|cut]
                    [--slow-kbps N] [--lifetime SECONDS]
 It writes {"port": P} to the ready file once it accepts connections. GET /control/switches?version-service=
-...&fail-package=...&url-spare=...&fail-url=...&slow-kbps=N changes the switches while it runs.
+...&fail-package=...&url-spare=...&fail-url=...&slow-kbps=N&collector=ok|stall changes the switches while it
+runs.
 
 Request log: one line per request, `METHOD TARGET range=VALUE client=socket|other` (`range=-` without a
 Range header; blanks in the target as %20). `client=socket` marks the downloader's raw-socket back-end,
@@ -71,6 +72,8 @@ class MarketHandler(scripted_http.Handler):
             return self.set_switches(req)
         if path.endswith("/collect"):
             self.server.shared.log_hit(req.raw)
+            if market.collector == "stall":
+                return self.hold_open()     # the hit is logged as received, but never answered
             return self.send_simple(200, "ok")
         if path in content.VERSION_PATHS:
             return self.version(content.VERSION_PATHS[path])
@@ -99,6 +102,7 @@ class MarketHandler(scripted_http.Handler):
             market.url_spare = _choice(query, "url-spare", SPARE_MODES, market.url_spare)
             market.fail_url = _choice(query, "fail-url", FAIL_URL_MODES, market.fail_url)
             market.slow_kbps = int(query.get("slow-kbps", [market.slow_kbps])[0])
+            market.collector = _choice(query, "collector", COLLECTOR_MODES, market.collector)
         except ValueError as e:
             return self.send_simple(400, str(e))
         return self.send_simple(200, "switched")
@@ -158,6 +162,7 @@ VERSION_MODES = ("ok", "down", "broken", "no-edition", "stall")
 PACKAGE_MODES = ("none", "A", "AB", "ABC")
 SPARE_MODES = ("off", "on")
 FAIL_URL_MODES = ("none", "404", "cut")
+COLLECTOR_MODES = ("ok", "stall")
 
 
 def _choice(query, name, allowed, current):
@@ -185,6 +190,7 @@ class Market:
         self.url_spare = args.url_spare
         self.fail_url = args.fail_url
         self.slow_kbps = args.slow_kbps
+        self.collector = "ok"   # only switched at run time
 
     def package_fails(self, path, raw_socket):
         """A: the announced address fails for all but the raw socket; AB: for everyone;

@@ -395,6 +395,20 @@ def collect_hits_are_logged_raw():
 
 
 @check
+def collector_stall_logs_the_hit_and_never_answers():
+    with Market() as m:
+        eq(m.get("/control/switches?collector=stall")[2], b"switched", "stall")
+        with socket.create_connection(("127.0.0.1", m.port), timeout=10) as sock:
+            sock.sendall(b"GET /collect?ea=held HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+            assert_no_answer_yet(sock, "collector=stall")
+            eq(m.get("/download/package/Pelora4.0.exe")[0], 200, "packages meanwhile")
+            with open(m.info["hits_log"], "rb") as f:
+                eq(f.read().splitlines(), [b"GET /collect?ea=held HTTP/1.1"], "logged as received")
+        eq(m.get("/control/switches?collector=ok")[2], b"switched", "back to ok")
+        eq(m.get("/collect?ea=answered")[0:3:2], (200, b"ok"), "answers again")
+
+
+@check
 def request_log_names_method_path_range_and_client():
     with Market() as m:
         m.get("/ld/vantor")
