@@ -1,7 +1,9 @@
 #pragma once
 // HTTP/1.1 GET written by hand over a TCP socket: the fallback when WinINet fails. Follows 301 and
 // 302 itself (at most the transfer limits' redirects, never a loop) and leaves chunked bodies to the
-// caller. Connecting and every silence are bounded by the transfer limits read at open().
+// caller. The transfer limits read at open() bound it: resolving and connecting together take at most
+// connectMs (a host's addresses share it), and a silence of stallMs fails the step. Only the name
+// lookup (gethostbyname) cannot be bounded or broken off.
 
 #include <set>
 #include <string>
