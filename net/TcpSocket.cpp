@@ -2,14 +2,45 @@
 
 namespace utility {
 
+namespace {
+
+// Keeps the error of a failed step across the clean-up calls that follow it.
+class SavedSocketError {
+public:
+    SavedSocketError() : error_(::WSAGetLastError()) {}
+    ~SavedSocketError() { ::WSASetLastError(error_); }
+    SavedSocketError(const SavedSocketError&) = delete;
+    SavedSocketError& operator=(const SavedSocketError&) = delete;
+
+private:
+    int error_;
+};
+
+bool setBlocking(SOCKET socket) {
+    u_long nonBlocking = 0;
+    return ::ioctlsocket(socket, FIONBIO, &nonBlocking) == 0;
+}
+
+bool setTimeoutOption(SOCKET socket, int option, DWORD timeoutMs) {
+    return ::setsockopt(socket, SOL_SOCKET, option, reinterpret_cast<const char*>(&timeoutMs), sizeof timeoutMs) == 0;
+}
+
+}  // namespace
+
+CTcpSocket::CTcpSocket() : cancelEvent_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
 bool CTcpSocket::open() {
-    if (isOpen()) return false;
+    if (isOpen() || cancelled() || !cancelEvent_) return false;
     const SOCKET created = ::socket(AF_INET, SOCK_STREAM, 0);
     if (created == INVALID_SOCKET) return false;
     const BOOL reuse = FALSE;
     ::setsockopt(created, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
     socket_ = created;
-    return true;
+    // cancel() sets its flag before it takes the socket: either it took this one, or this sees the flag.
+    if (!cancelled()) return true;
+    close();
+    ::WSASetLastError(WSA_OPERATION_ABORTED);
+    return false;
 }
 
 void CTcpSocket::close() {
@@ -19,8 +50,44 @@ void CTcpSocket::close() {
     ::closesocket(closing);
 }
 
-bool CTcpSocket::connect(const sockaddr_in& address) {
-    return ::connect(socket_.load(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+void CTcpSocket::cancel() {
+    cancelled_ = true;
+    if (cancelEvent_) ::SetEvent(cancelEvent_.get());
+    close();
+}
+
+bool CTcpSocket::connect(const sockaddr_in& address, DWORD timeoutMs) {
+    const SOCKET socket = socket_.load();
+    if (socket == INVALID_SOCKET) return false;
+    UniqueHandle connected(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!connected || ::WSAEventSelect(socket, connected.get(), FD_CONNECT) != 0) return false;
+    const bool succeeded = ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
+                           (::WSAGetLastError() == WSAEWOULDBLOCK && awaitConnect(socket, connected.get(), timeoutMs));
+    const SavedSocketError error;
+    // The event selection made the socket non-blocking; the transfer uses blocking calls with time-outs.
+    ::WSAEventSelect(socket, nullptr, 0);
+    return succeeded && setBlocking(socket) && !cancelled();
+}
+
+bool CTcpSocket::awaitConnect(SOCKET socket, HANDLE connected, DWORD timeoutMs) {
+    const HANDLE events[] = {connected, cancelEvent_.get()};
+    const DWORD woken = ::WaitForMultipleObjects(2, events, FALSE, timeoutMs);
+    if (woken != WAIT_OBJECT_0) {
+        ::WSASetLastError(woken == WAIT_TIMEOUT ? WSAETIMEDOUT : WSA_OPERATION_ABORTED);
+        return false;
+    }
+    WSANETWORKEVENTS happened{};
+    if (::WSAEnumNetworkEvents(socket, connected, &happened) != 0) return false;
+    const int error = happened.iErrorCode[FD_CONNECT_BIT];
+    if (error != 0) ::WSASetLastError(error);
+    return error == 0;
+}
+
+bool CTcpSocket::setStallTimeout(DWORD timeoutMs) {
+    const SOCKET socket = socket_.load();
+    // 0 would mean no limit at all.
+    const DWORD bound = timeoutMs == 0 ? 1 : timeoutMs;
+    return setTimeoutOption(socket, SO_RCVTIMEO, bound) && setTimeoutOption(socket, SO_SNDTIMEO, bound);
 }
 
 bool CTcpSocket::sendAll(const char* data, int length) {
@@ -33,6 +100,12 @@ bool CTcpSocket::sendAll(const char* data, int length) {
     return true;
 }
 
-int CTcpSocket::receive(char* buffer, int size) { return ::recv(socket_.load(), buffer, size, 0); }
+int CTcpSocket::receive(char* buffer, int size) {
+    const int n = ::recv(socket_.load(), buffer, size, 0);
+    // A receive broken by cancel() may look like the server's end of the body; it is a failure.
+    if (!cancelled()) return n;
+    ::WSASetLastError(WSA_OPERATION_ABORTED);
+    return -1;
+}
 
 }  // namespace utility
