@@ -18,7 +18,7 @@
 #include "tests/e2e/FileTail.h"
 #include "tests/model/LoggedLine.h"
 #include "tests/model/MarketReset.h"
-#include "tests/model/TransferLimitsGuard.h"
+#include "tests/support/ScopedTransferLimits.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/ProcessLog.h"
 #include "tests/support/ScratchDir.h"
@@ -346,7 +346,7 @@ TEST_F(ModelFlow, ABrokenVersionServiceFallsBackToTheBuiltInAddressAfterEightTic
 // without ever holding the window thread, and the built-in address serves.
 TEST_F(ModelFlow, ASilentVersionServiceNeverHoldsTheWindowThread) {
     // Longer than the wait, so that the lookup is still stuck when the wait gives up on it.
-    const TransferLimitsGuard limits(TransferLimitsGuard::withStall(15000));
+    const ScopedTransferLimits limits(ScopedTransferLimits::withTimes(20000, 15000));
     ASSERT_TRUE(setSwitches(L"version-service=stall"));
     const e2e::FileTail requests(market().requestsLog);
     model.initFromName(L"pelora4_en_60002_x", nullptr);
@@ -382,7 +382,7 @@ class ModelStop : public ModelFlow, public ::testing::WithParamInterface<StopCas
 TEST_P(ModelStop, EndsEveryWorkerInTimeWhateverTheServerDoes) {
     const StopCase& c = GetParam();
     // Far longer than the stop may take: the stop, not a limit, must end the transfer.
-    const TransferLimitsGuard limits(TransferLimitsGuard::withStall(20000));
+    const ScopedTransferLimits limits(ScopedTransferLimits::withTimes(20000, 20000));
     ASSERT_TRUE(setSwitches(c.switches));
     const e2e::FileTail requests(market().requestsLog);
     const std::wstring stem = L"pelora4_en_" + std::wstring(c.openId) + L"_x";

@@ -19,6 +19,7 @@
 #include "net/CurlProxy.h"
 #include "net/TransferLimits.h"
 #include "tests/support/ProcessLog.h"
+#include "tests/support/ScopedTransferLimits.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestServers.h"
 #include "utility/ScopedHandle.h"
@@ -63,20 +64,6 @@ size_t freshLength() {
     return length += 7;
 }
 
-// Shortened transfer limits for one test; the earlier ones come back at its end.
-class LimitsGuard {
-public:
-    explicit LimitsGuard(const utility::TransferLimits& limits) : saved_(utility::transferLimits()) {
-        utility::setTransferLimits(limits);
-    }
-    ~LimitsGuard() { utility::setTransferLimits(saved_); }
-    LimitsGuard(const LimitsGuard&) = delete;
-    LimitsGuard& operator=(const LimitsGuard&) = delete;
-
-private:
-    const utility::TransferLimits saved_;
-};
-
 constexpr size_t kShortAnswerLimit = 64 * 1024;
 
 utility::TransferLimits shortLimits() {
@@ -103,7 +90,7 @@ class CurlLimits : public CurlDownload, public ::testing::WithParamInterface<Lim
 
 // With a 2 s stall, 3 redirects and 64 KiB answers. Failures leave the output alone.
 TEST_P(CurlLimits, AnswerWithinThemOrFailInTime) {
-    const LimitsGuard limits(shortLimits());
+    const ScopedTransferLimits limits(shortLimits());
     const LimitCase& c = GetParam();
     const std::wstring url =
         c.tls ? TestServers::httpsUrl(servers.https, c.path) : TestServers::url(servers.http, c.path);

@@ -5,7 +5,7 @@
 
 #include "net/HttpUrl.h"
 #include "net/TcpHttpConn.h"
-#include "tests/net/ScopedTransferLimits.h"
+#include "tests/support/ScopedTransferLimits.h"
 #include "tests/support/TestServers.h"
 #include "utility/UString.h"
 

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "net/HttpClientWrapper.h"
-#include "tests/net/ScopedTransferLimits.h"
+#include "tests/support/ScopedTransferLimits.h"
 #include "tests/net/UnansweredListener.h"
 #include "tests/support/ProcessLog.h"
 #include "tests/support/ScratchDir.h"
@@ -56,13 +56,6 @@ public:
     std::atomic<int> finished{0};
 };
 
-utility::TransferLimits limitsWith(DWORD connectMs, DWORD stallMs) {
-    utility::TransferLimits limits;
-    limits.connectMs = connectMs;
-    limits.stallMs = stallMs;
-    return limits;
-}
-
 class RawBounds : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -100,7 +93,7 @@ struct SilenceCase {
 class RawSilence : public RawBounds, public ::testing::WithParamInterface<SilenceCase> {};
 
 TEST_P(RawSilence, FailsTheAttemptWithinTheStallBound) {
-    const ScopedTransferLimits limits(limitsWith(60000, kShortBoundMs));
+    const ScopedTransferLimits limits(ScopedTransferLimits::withTimes(60000, kShortBoundMs));
     const DWORD begin = ::GetTickCount();
     EXPECT_TRUE(failsAtStep(url(GetParam().path), GetParam().failedStep, WSAETIMEDOUT));
     EXPECT_LT(::GetTickCount() - begin, kHangMs);
@@ -114,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, RawSilence,
                          [](const ::testing::TestParamInfo<SilenceCase>& info) { return std::string(info.param.name); });
 
 TEST_F(RawBounds, ResumesAfterAStallToAByteIdenticalFile) {
-    const ScopedTransferLimits limits(limitsWith(60000, kShortBoundMs));
+    const ScopedTransferLimits limits(ScopedTransferLimits::withTimes(60000, kShortBoundMs));
     // The first answer stops after 60000 bytes; the resumed one holds the remaining 40000 and then stalls too.
     const DWORD begin = ::GetTickCount();
     ASSERT_TRUE(download(url(L"/stall/100000?after=60000&resume-after-stall"), 2));
@@ -128,7 +121,7 @@ TEST_F(RawBounds, ResumesAfterAStallToAByteIdenticalFile) {
 TEST_F(RawBounds, FailsToConnectToAServerThatNeverAcceptsWithinTheConnectBound) {
     const UnansweredListener unanswered;
     ASSERT_NE(unanswered.port(), 0) << "could not make a server that leaves connection requests unanswered";
-    const ScopedTransferLimits limits(limitsWith(kShortBoundMs, 60000));
+    const ScopedTransferLimits limits(ScopedTransferLimits::withTimes(kShortBoundMs, 60000));
     const DWORD begin = ::GetTickCount();
     EXPECT_TRUE(failsAtStep(TestServers::url(unanswered.port(), L"/bytes/10"), 12, WSAETIMEDOUT));
     EXPECT_LT(::GetTickCount() - begin, kHangMs);
@@ -160,7 +153,7 @@ protected:
 };
 
 TEST_P(RawStop, FromAnotherThreadEndsTheTransferAtOnceWithoutSuccess) {
-    const ScopedTransferLimits limits(limitsWith(60000, 60000));
+    const ScopedTransferLimits limits(ScopedTransferLimits::withTimes(60000, 60000));
     std::optional<UnansweredListener> unanswered;
     std::wstring address = url(GetParam().path);
     if (GetParam().path.empty()) {

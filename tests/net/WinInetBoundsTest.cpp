@@ -21,6 +21,7 @@
 #include "net/TransferLimits.h"
 #include "net/WinInetHttpConn.h"
 #include "tests/support/ProcessLog.h"
+#include "tests/support/ScopedTransferLimits.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestServers.h"
@@ -32,23 +33,6 @@ namespace {
 
 // Far below any limit the tests shorten: a step that gave up on its own ends well within it.
 constexpr DWORD kHangMs = 10000;
-
-// Shortened limits for one test; the ones before come back at the end.
-class ShortLimits {
-public:
-    ShortLimits() : saved_(utility::transferLimits()) {
-        utility::TransferLimits limits = saved_;
-        limits.connectMs = 2000;
-        limits.stallMs = 2000;
-        utility::setTransferLimits(limits);
-    }
-    ~ShortLimits() { utility::setTransferLimits(saved_); }
-    ShortLimits(const ShortLimits&) = delete;
-    ShortLimits& operator=(const ShortLimits&) = delete;
-
-private:
-    const utility::TransferLimits saved_;
-};
 
 class CountingSink : public CHttpClientWrapper::IHttpDownloadSink {
 public:
@@ -94,7 +78,7 @@ protected:
 };
 
 TEST_P(WinInetGivesUp, WithinTheLimits) {
-    const ShortLimits limits;
+    const ScopedTransferLimits limits(ScopedTransferLimits::withTimes(2000, 2000));
     ScratchDir dir;
     CHttpClientWrapper client;
     CountingSink sink;
@@ -134,7 +118,7 @@ TEST(WinInetRedirects, FollowsUpToTheLimitAndNoFurther) {
 
 // Each attempt takes what came before the silence; the next one asks for the rest.
 TEST(WinInetStalls, AStalledAttemptEndsAndTheNextResumes) {
-    const ShortLimits limits;
+    const ScopedTransferLimits limits(ScopedTransferLimits::withTimes(2000, 2000));
     ScratchDir dir;
     CHttpClientWrapper client;
     CountingSink sink;
@@ -274,7 +258,7 @@ TEST(WinInetConnect, GivesUpOnAServerThatNeverAccepts) {
         queued.push_back(std::make_unique<SocketOwner>());
     } while (connects(*queued.back(), port, 300));
 
-    const ShortLimits limits;
+    const ScopedTransferLimits limits(ScopedTransferLimits::withTimes(2000, 2000));
     ScratchDir dir;
     CHttpClientWrapper client;
     CountingSink sink;
