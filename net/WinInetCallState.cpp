@@ -49,7 +49,6 @@ void WinInetCallState::noteProgress(DWORD status) {
 void WinInetCallState::cancel() { ::SetEvent(cancelled_.get()); }
 
 void WinInetCallState::startBound(DWORD boundMs, bool renewedByNotices) {
-    ::ResetEvent(completed_.get());
     renewedByNotices_ = false;
     since_ = ::GetTickCount();
     boundMs_ = boundMs;

@@ -44,7 +44,8 @@ public:
     bool expired() const { return remainingMs() == 0; }
     // Waits for the call that returned ERROR_IO_PENDING. False with the last error set when the call
     // failed (its own error), the bound passed (ERROR_INTERNET_TIMEOUT) or cancel() came
-    // (ERROR_OPERATION_ABORTED).
+    // (ERROR_OPERATION_ABORTED). Each completion is taken by the wait of its call, and a call given up
+    // on ends the connection, so no completion is left over for a later call.
     bool awaitCall();
 
     // A read block of `size` bytes for InternetReadFileEx; the bytes are at data().
