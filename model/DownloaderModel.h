@@ -117,6 +117,7 @@ private:
     DWORD _stopTimeLeft() const;
     void _installPlayer();
     void _downloadChannelFiles(const std::wstring& dataFolder);
+    void _downloadChannelFile(const std::wstring& url, const std::wstring& path);
     void _postToUi(std::function<void()> task);
     const void* _uiOwner() const { return &urlWaitTimerId_; }
 

@@ -28,17 +28,6 @@ constexpr const wchar_t* kPlayerProcesses[] = {L"qorplayer.exe", L"qormultiplaye
 
 bool fileExists(const std::wstring& path) { return ::PathFileExistsW(path.c_str()) != FALSE; }
 
-// A small file of the channel's (image, icon): a few quick tries, no resume. The channel leaves out
-// what it does not have.
-void downloadChannelFile(const std::wstring& url, const std::wstring& path) {
-    if (url.empty()) return;
-    for (int attempt = 0; attempt < kChannelFileTries; ++attempt) {
-        utility::CHttpClientWrapper client;
-        if (client.download2file(url, path, nullptr)) return;
-        ::Sleep(kChannelFileRetryMs);
-    }
-}
-
 }  // namespace
 
 std::wstring DownloaderModel::installerParameters() const {
@@ -77,9 +66,20 @@ void DownloaderModel::_installPlayer() {
 
 void DownloaderModel::_downloadChannelFiles(const std::wstring& dataFolder) {
     const InstallerSettings settings = installerSettings();
-    downloadChannelFile(settings.launchImageH, dataFolder + L"launch_1920.jpg");
-    downloadChannelFile(settings.launchImageV, dataFolder + L"launch_1080.jpg");
-    downloadChannelFile(settings.shortcutUrl, dataFolder + settings.shortcutName + L".ico");
+    _downloadChannelFile(settings.launchImageH, dataFolder + L"launch_1920.jpg");
+    _downloadChannelFile(settings.launchImageV, dataFolder + L"launch_1080.jpg");
+    _downloadChannelFile(settings.shortcutUrl, dataFolder + settings.shortcutName + L".ico");
+}
+
+// A small file of the channel's (image, icon): a few quick tries, no resume. The channel leaves out
+// what it does not have. The first client is the one shutdown stops, so a stalled server holds
+// nothing up once the program ends.
+void DownloaderModel::_downloadChannelFile(const std::wstring& url, const std::wstring& path) {
+    if (url.empty()) return;
+    for (int attempt = 0; attempt < kChannelFileTries && !stopping_; ++attempt) {
+        if (downloadClients_[0].download2file(url, path, nullptr)) return;
+        ::Sleep(kChannelFileRetryMs);
+    }
 }
 
 bool DownloaderModel::runInstallerAndWait(const std::wstring& installerPath, const std::wstring& parameters) {
