@@ -4,6 +4,13 @@ namespace utility {
 
 namespace {
 
+// A fixed receive buffer well above the largest block read at once, so that a receive finds a whole
+// block waiting: under Wine every receive costs a round trip to the Wine server, and with the system's
+// self-tuned buffer reads of 256 KiB returned a third of that on average. Measured on a 512 MiB download
+// from 127.0.0.1: about 1.7 times the speed at two thirds of the CPU time. 4 MiB keeps the TCP window
+// wide enough for fast, distant servers, as Windows' own tuning of it (which a set size turns off) would.
+constexpr int kReceiveBufferBytes = 4 * 1024 * 1024;
+
 // Keeps the error of a failed step across the clean-up calls that follow it.
 class SavedSocketError {
 public:
@@ -35,6 +42,9 @@ bool CTcpSocket::open() {
     if (created == INVALID_SOCKET) return false;
     const BOOL reuse = FALSE;
     ::setsockopt(created, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
+    // Before connecting: the window scale is agreed on in the handshake.
+    ::setsockopt(created, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&kReceiveBufferBytes),
+                 sizeof kReceiveBufferBytes);
     socket_ = created;
     // cancel() sets its flag before it takes the socket: either it took this one, or this sees the flag.
     if (!cancelled()) return true;
