@@ -15,6 +15,8 @@
 #include "toolkit/GdiPlusSession.h"
 #include "toolkit/MessageLoop.h"
 #include "toolkit/SkinPackage.h"
+#include "utility/Runable.h"
+#include "utility/TaskThread.h"
 #include "utility/UiDispatcher.h"
 #include "utility/UProcess.h"
 #include "utility/UString.h"
@@ -25,6 +27,8 @@ constexpr wchar_t kVersion[] = L"2.2";
 constexpr int kSkinResourceId = 129;
 // What the reports sent at the last click (the user's cancellation, the slow-download choice) get.
 constexpr DWORD kImmediateEventsMs = 2000;
+// Longer than taskkill's own bounds (two runs of at most 2 s each), so the search is never cut short.
+constexpr DWORD kKillWaitMs = 5000;
 
 // A designer's skin folder beside the executable wins over the packaged files.
 void initSkin(HINSTANCE instance) {
@@ -58,15 +62,24 @@ void installCrashReporter() {
     setRestartExePath(exePath);
 }
 
-// The model's workers and the reports still in flight end side by side, each within its bound, so the
-// process is gone soon after the last click whatever the servers do.
+// A download process of ours must not outlive the downloader. Nothing here starts one any more, so the
+// search runs beside the rest of the shutdown; taskkill's own waits bound it.
+void killDownloadProcesses() { utility::process::killByImageName(L"pelcurl.exe"); }
+
+// The model's workers, the reports still in flight and the search for download processes end side by
+// side, each within its bound, so the process is gone soon after the last click whatever the servers do.
 void shutDown() {
     DownloaderModel* model = DownloaderModel::instance();
     model->requestStop();
+    utility::TaskThread killer;
+    utility::Runable* kill = utility::makeRunable(&killDownloadProcesses);
+    if (!killer.start(kill)) {
+        kill->run();
+        kill->release();
+    }
     if (!model->finishImmediateEvents(kImmediateEventsMs)) PEL_LOG(L"immediate events given up");
     DownloaderModel::destroyInstance();
-    // A download process of ours must not outlive the downloader.
-    utility::process::killByImageName(L"pelcurl.exe");
+    killer.stop(kKillWaitMs);
 }
 
 }  // namespace

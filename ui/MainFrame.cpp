@@ -256,7 +256,10 @@ LRESULT DMainFrame::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         advancePackageInstallBar();
         return 0;
     }
+    const HWND window = hwnd();
     const LRESULT result = SkinWindow::handleMessage(message, wParam, lParam);
+    // A message that destroyed the window has deleted this object too: nothing of it may be touched then.
+    if (!::IsWindow(window)) return result;
     // When the user first sees the window: start-up time is read from the log.
     if (!firstFrameLogged_ && paintManager().frame()) {
         firstFrameLogged_ = true;
