@@ -16,6 +16,7 @@
 #include "tests/support/ScratchDir.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestServers.h"
+#include "tests/support/TextCount.h"
 #include "utility/Digest.h"
 #include "utility/UString.h"
 
@@ -28,12 +29,6 @@ struct Progress {
     int64_t received;
     int64_t total;
 };
-
-size_t countOf(const std::string& text, const std::string& needle) {
-    size_t count = 0;
-    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) ++count;
-    return count;
-}
 
 bool strictlyIncreasing(const std::vector<Progress>& calls) {
     for (size_t i = 1; i < calls.size(); ++i) {

@@ -11,7 +11,9 @@
 #include <thread>
 
 #include "net/HttpClientWrapper.h"
+#include "tests/net/FileSinkLog.h"
 #include "tests/support/ScopedTransferLimits.h"
+#include "tests/support/TextCount.h"
 #include "tests/net/UnansweredListener.h"
 #include "tests/support/ProcessLog.h"
 #include "tests/support/ScratchDir.h"
@@ -29,17 +31,6 @@ constexpr DWORD kShortBoundMs = 1000;
 constexpr DWORD kHangMs = 15000;
 // A stop ends the transfer at once by design; this only tells a hang from it.
 constexpr DWORD kStopHangMs = 5000;
-
-size_t occurrences(const std::string& text, const std::string& needle) {
-    size_t count = 0;
-    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) ++count;
-    return count;
-}
-
-// The wrapper's log line for a failed step (10 open, 12 connect, 16 send, 17 header, 19 body).
-std::string failedStepLine(int step, int error) {
-    return "):CHttpDownload2FileSink http code " + std::to_string(step) + ", error = " + std::to_string(error) + "\r\n";
-}
 
 class CountingSink : public CHttpClientWrapper::IHttpDownloadSink {
 public:
@@ -71,10 +62,10 @@ protected:
 
     // Downloads and tells whether the wrapper logged the failed step once more than before.
     bool failsAtStep(const std::wstring& address, int step, int error) {
-        const std::string line = failedStepLine(step, error);
-        const size_t before = occurrences(flushedProcessLog(), line);
+        const std::string line = fileSinkFailureLine(step, error);
+        const size_t before = countOf(flushedProcessLog(), line);
         if (download(address)) return false;
-        return waitUntil([&] { return occurrences(flushedProcessLog(), line) > before; });
+        return waitUntil([&] { return countOf(flushedProcessLog(), line) > before; });
     }
 
     const TestServers& servers = TestServers::get();
@@ -114,7 +105,7 @@ TEST_F(RawBounds, ResumesAfterAStallToAByteIdenticalFile) {
     EXPECT_LT(::GetTickCount() - begin, kHangMs);
     EXPECT_EQ(readFile(file), servedBytes(100000));
     const std::string requests = loggedRequestsFor("/stall/100000?after=60000&resume-after-stall ");
-    EXPECT_EQ(occurrences(requests, "GET "), 2u) << requests;
+    EXPECT_EQ(countOf(requests, "GET "), 2u) << requests;
     EXPECT_NE(requests.find("\r\nRange: bytes=60000-\r\n"), std::string::npos) << requests;
 }
 

@@ -20,11 +20,13 @@
 #include "net/HttpClientWrapper.h"
 #include "net/TransferLimits.h"
 #include "net/WinInetHttpConn.h"
+#include "tests/net/FileSinkLog.h"
 #include "tests/support/ProcessLog.h"
 #include "tests/support/ScopedTransferLimits.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestServers.h"
+#include "tests/support/TextCount.h"
 
 using namespace testsupport;
 using utility::CHttpClientWrapper;
@@ -44,17 +46,6 @@ public:
 
     std::vector<int64_t> progress;
 };
-
-size_t countOf(const std::string& text, const std::string& needle) {
-    size_t count = 0;
-    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) ++count;
-    return count;
-}
-
-// The file sink's log line for a failed step: 16 the request, 19 the body.
-std::string stepFailure(int step, DWORD error) {
-    return "CHttpDownload2FileSink http code " + std::to_string(step) + ", error = " + std::to_string(error) + "\r\n";
-}
 
 // The plain server's port under https://: the client's TLS greeting is never answered.
 std::wstring silentTlsUrl() { return TestServers::httpsUrl(TestServers::get().http, L"/silent"); }
@@ -82,7 +73,7 @@ TEST_P(WinInetGivesUp, WithinTheLimits) {
     ScratchDir dir;
     CHttpClientWrapper client;
     CountingSink sink;
-    const std::string failure = stepFailure(GetParam().step, GetParam().error);
+    const std::string failure = fileSinkFailureLine(GetParam().step, GetParam().error);
     const size_t failuresBefore = countOf(flushedProcessLog(), failure);
 
     const DWORD begin = ::GetTickCount();
@@ -262,7 +253,7 @@ TEST(WinInetConnect, GivesUpOnAServerThatNeverAccepts) {
     ScratchDir dir;
     CHttpClientWrapper client;
     CountingSink sink;
-    const std::string failure = stepFailure(16, ERROR_INTERNET_TIMEOUT);
+    const std::string failure = fileSinkFailureLine(16, ERROR_INTERNET_TIMEOUT);
     const size_t failuresBefore = countOf(flushedProcessLog(), failure);
     const DWORD begin = ::GetTickCount();
     EXPECT_FALSE(client.download2file_ex(&sink, dir / L"f", TestServers::url(port, L"/bytes/10"), 1, 0, false));
