@@ -135,7 +135,8 @@ INSTANTIATE_TEST_SUITE_P(
                       300000, 0, ""},
             // A cut that the answer's framing shows.
             FaultCase{"NoLengthReset", L"/nolength-cut/300000?after=100000&how=reset&{tag}", 1, Outcome::Failed,
-                      300000, 0, "", nullptr,
+                      300000, 0, "",
+                      "Wine's WinINet, reading without waiting, reports a reset that follows the last byte as the end",
                       "Wine's recv now and then reports a reset that follows the last byte as a clean end"},
             FaultCase{"ChunkedCut", L"/chunked-cut/300000?size=30000&after=100000&{tag}", 1, Outcome::Failed, 300000,
                       0, "", "Wine's WinINet ends a chunked body that is cut short as if it were complete"},
