@@ -111,11 +111,17 @@ private:
     void _getPackageByOpenID();
     void _threadDownloadPlayer();
     bool _downloadByENUrl(const std::wstring& target);
+    bool _fetchChecked(utility::CHttpClientWrapper& client, const std::wstring& url, bool rawSocket,
+                       const std::wstring& temporary, const InstallerDigest& digest, const wchar_t* route);
     std::wstring _playerSpareUrl() const;
+    InstallerDigest _playerDigest() const;
     void _onUrlWaitTick();
     void _abandonVersionLookup();
     DWORD _stopTimeLeft() const;
     void _installPlayer();
+    bool _runCheckedInstaller(const std::wstring& installer, const std::wstring& parameters);
+    const wchar_t* _installerRefusal(HANDLE installer, const std::wstring& path) const;
+    void _reportCreateProcessError(DWORD error);
     void _downloadChannelFiles(const std::wstring& dataFolder);
     void _downloadChannelFile(const std::wstring& url, const std::wstring& path);
     void _postToUi(std::function<void()> task);
@@ -132,9 +138,14 @@ private:
     HANDLE instanceMutex_ = nullptr;
     std::wstring installPath_;
     std::wstring openId_ = L"100";
-    mutable std::mutex sharedLock_;  // guards playerUrl_, playerSpareUrl_, gamePackages_ and settings_
+    // Guards playerUrl_, playerSpareUrl_, playerDigest_, installerDigest_, gamePackages_ and settings_.
+    mutable std::mutex sharedLock_;
     std::wstring playerUrl_;
     std::wstring playerSpareUrl_;
+    InstallerDigest playerDigest_;  // announced with playerUrl_ and playerSpareUrl_
+    // What the installer in place was checked against: the announced digest, or none when the file
+    // came from the built-in address.
+    InstallerDigest installerDigest_;
     std::wstring language_ = L"en_US";
     std::wstring googleId_;
     UINT_PTR urlWaitTimerId_ = 0;

@@ -23,6 +23,13 @@ void readText(const Value& object, const char* name, std::wstring& out, bool ans
     out = ansi ? utility::ustring::ansiToWide(bytes) : utility::ustring::utf8ToWide(bytes);
 }
 
+// A string member's bytes as they stand; empty when absent or not a string.
+std::string rawText(const Value& object, const char* name) {
+    const Value* value = member(object, name);
+    if (value == nullptr || !value->IsString()) return {};
+    return std::string(value->GetString(), value->GetStringLength());
+}
+
 void readNonZero(const Value& object, const char* name, bool& out) {
     const Value* value = member(object, name);
     if (value != nullptr && value->IsInt()) out = value->GetInt() != 0;
@@ -82,6 +89,7 @@ std::optional<PlayerAddresses> playerAddressesFromVersionAnswer(const std::strin
     if (const Value* edition = member(document, editionKey(config))) {
         readText(*edition, "url", addresses.url);
         readText(*edition, "url_spare", addresses.spareUrl);
+        addresses.digest = installerDigestFrom(rawText(*edition, "sha256"), rawText(*edition, "md5"));
     }
     return addresses;
 }

@@ -7,15 +7,18 @@
 #include <vector>
 
 #include "model/GamePackage.h"
+#include "model/InstallerDigest.h"
 #include "model/InstallerSettings.h"
 
 class ConfigImp;
 
 // Where the configured edition's installer lies: its address and, when the market names one, a second
-// address to try when the first fails. Either is empty when the answer has no usable text for it.
+// address to try when the first fails, with the digest of the installer both serve. Either address is
+// empty when the answer has no usable text for it.
 struct PlayerAddresses {
     std::wstring url;
     std::wstring spareUrl;
+    InstallerDigest digest;
 };
 
 // The addresses for the configured edition; nullopt when the answer is not a JSON object.

@@ -8,6 +8,7 @@
 #include "model/ConfigImp.h"
 #include "model/MarketAnswers.h"
 #include "net/CurlDownloader.h"
+#include "net/HttpUrl.h"
 #include "utility/UFile.h"
 #include "utility/UiDispatcher.h"
 #include "utility/UString.h"
@@ -53,7 +54,10 @@ void DownloaderModel::_threadGetPlayerUrl() {
 void DownloaderModel::_keepPlayerAddresses(const PlayerAddresses& addresses) {
     std::lock_guard<std::mutex> guard(sharedLock_);
     if (versionLookup_.stopRequested()) return;
-    if (!addresses.url.empty()) playerUrl_ = addresses.url;
+    if (!addresses.url.empty()) {
+        playerUrl_ = addresses.url;
+        playerDigest_ = addresses.digest;
+    }
     playerSpareUrl_ = addresses.spareUrl;
 }
 
@@ -138,29 +142,41 @@ bool DownloaderModel::_downloadByENUrl(const std::wstring& target) {
     PEL_LOG(L"start download player playerurl is %s", playerUrl.c_str());
     const std::wstring temporary = target + L".tmp";
     utility::ufile::removeFile(temporary);
-    const auto fetch = [&](utility::CHttpClientWrapper& client, const std::wstring& url, bool rawSocket) {
-        return client.download2file_ex(this, temporary, url, kPlayerAttempts, kPlayerAttemptWaitMs, rawSocket);
+    const InstallerDigest digest = _playerDigest();
+    const auto fetch = [&](utility::CHttpClientWrapper& client, const std::wstring& url, bool rawSocket,
+                           const wchar_t* route, const InstallerDigest& expected) {
+        return _fetchChecked(client, url, rawSocket, temporary, expected, route);
     };
     const auto nextTry = [this](bool downloaded) { return !downloaded && !downloadWorker_.stopRequested(); };
 
-    bool downloaded = fetch(downloadClients_[1], playerUrl, false);
+    bool downloaded = fetch(downloadClients_[1], playerUrl, false, L"url", digest);
     if (nextTry(downloaded)) {
         PEL_LOG(L"download 1 error");
-        downloaded = fetch(downloadClients_[2], playerUrl, true);
-        if (downloaded) sendEvent(L"download_Success_socket", openId_);
+        // The raw socket speaks plain http: a copy that came that way is only trusted when it can be
+        // checked against the announced digest.
+        if (utility::isHttpsUrl(playerUrl) && !digest.announced()) {
+            PEL_LOG(L"download over plain http skipped: no digest to check it against");
+        } else {
+            downloaded = fetch(downloadClients_[2], playerUrl, true, L"socket", digest);
+            if (downloaded) sendEvent(L"download_Success_socket", openId_);
+        }
     }
     const std::wstring spareUrl = _playerSpareUrl();
     if (nextTry(downloaded)) {
         PEL_LOG(L"download 2 error");
         if (!spareUrl.empty()) {
-            downloaded = fetch(downloadClients_[1], spareUrl, false);
+            downloaded = fetch(downloadClients_[1], spareUrl, false, L"spare", digest);
             if (downloaded) sendEvent(L"download_Success_spare", openId_);
             if (nextTry(downloaded)) PEL_LOG(L"download spare error");
         }
     }
+    InstallerDigest checkedAgainst = digest;
     if (nextTry(downloaded)) {
+        // The built-in address may serve another version than the one announced: it is held to the
+        // signature check before it runs, not to the announced digest.
         const std::wstring builtIn = ConfigImp::instance().installerUrl();
-        downloaded = fetch(downloadClients_[1], builtIn, false);
+        checkedAgainst = InstallerDigest{};
+        downloaded = fetch(downloadClients_[1], builtIn, false, L"default", checkedAgainst);
         if (!downloaded) {
             PEL_LOG(L"download %s error", builtIn.c_str());
             return false;
@@ -169,13 +185,41 @@ bool DownloaderModel::_downloadByENUrl(const std::wstring& target) {
     if (!downloaded) return false;
     // A download that cannot take its place leaves nothing to run: it failed.
     if (!utility::ufile::moveFile(temporary, target)) return false;
+    {
+        std::lock_guard<std::mutex> guard(sharedLock_);
+        installerDigest_ = checkedAgainst;
+    }
     PEL_LOG(L"download file success file = %s", target.c_str());
     return true;
+}
+
+// One fallback's transfer. When a digest is expected, a file that does not hash to it is deleted and the
+// fallback counts as failed.
+bool DownloaderModel::_fetchChecked(utility::CHttpClientWrapper& client, const std::wstring& url, bool rawSocket,
+                                    const std::wstring& temporary, const InstallerDigest& digest,
+                                    const wchar_t* route) {
+    if (!client.download2file_ex(this, temporary, url, kPlayerAttempts, kPlayerAttemptWaitMs, rawSocket)) return false;
+    if (!digest.announced()) return true;
+    bool matches = false;
+    {
+        const utility::UniqueHandle file = utility::ufile::openHeldForReading(temporary);
+        matches = file && fileMatchesDigest(file.get(), digest);
+    }
+    if (matches) return true;
+    PEL_LOG(L"download from %s does not match its %s, removed", url.c_str(), digest.name());
+    utility::ufile::removeFile(temporary);
+    sendEvent(L"download_digestError", openId_ + L"_" + route);
+    return false;
 }
 
 std::wstring DownloaderModel::_playerSpareUrl() const {
     std::lock_guard<std::mutex> guard(sharedLock_);
     return playerSpareUrl_;
+}
+
+InstallerDigest DownloaderModel::_playerDigest() const {
+    std::lock_guard<std::mutex> guard(sharedLock_);
+    return playerDigest_;
 }
 
 bool DownloaderModel::onDownloadProgress(const char*, int, int64_t received, int64_t total) {

@@ -46,7 +46,7 @@ void DownloaderModel::_installPlayer() {
     const std::wstring installer = ConfigImp::instance().installerExePath(installPath_);
     killPlayerProcesses();
     if (!fileExists(installer)) sendEvent(L"download_installPlayerNotExit", openId_ + L"_1");
-    const bool created = runInstallerAndWait(installer, parameters);
+    const bool created = _runCheckedInstaller(installer, parameters);
 
     const std::wstring dataFolder = model::joinPath(installPath_, L"data\\");
     utility::ufile::makeDir(dataFolder);
@@ -82,6 +82,39 @@ void DownloaderModel::_downloadChannelFile(const std::wstring& url, const std::w
     }
 }
 
+// The installer stays open, readable only, from its checks until its process exists: the file that runs
+// is the file that was checked, whoever else may write to its folder.
+bool DownloaderModel::_runCheckedInstaller(const std::wstring& installer, const std::wstring& parameters) {
+    const utility::UniqueHandle held = utility::ufile::openHeldForReading(installer);
+    if (!held) {
+        // Reported as a start that failed; a missing folder is a missing file, as the start would say.
+        const DWORD error = ::GetLastError() == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : ::GetLastError();
+        logPrint(kInstallLog, __LINE__, L"installer cannot be held, error = %u", error);
+        _reportCreateProcessError(error);
+        return false;
+    }
+    if (const wchar_t* refusal = _installerRefusal(held.get(), installer)) {
+        logPrint(kInstallLog, __LINE__, L"installer refused: %s", refusal);
+        sendEvent(L"download_installerRefused", openId_ + L"_" + refusal);
+        return false;
+    }
+    return runInstallerAndWait(installer, parameters);
+}
+
+// Null when the installer may run; otherwise the reason, as the refusal event reports it.
+const wchar_t* DownloaderModel::_installerRefusal(HANDLE installer, const std::wstring&) const {
+    const InstallerDigest digest = [this] {
+        std::lock_guard<std::mutex> guard(sharedLock_);
+        return installerDigest_;
+    }();
+    if (digest.announced() && !fileMatchesDigest(installer, digest)) return L"digest";
+    return nullptr;
+}
+
+void DownloaderModel::_reportCreateProcessError(DWORD error) {
+    sendEvent(L"download_installComplete", openId_ + L"_errCreateProcess_" + std::to_wstring(error));
+}
+
 bool DownloaderModel::runInstallerAndWait(const std::wstring& installerPath, const std::wstring& parameters) {
     std::wstring commandLine = L"\"" + installerPath + L"\"";
     if (!parameters.empty()) commandLine += L" " + parameters;
@@ -92,8 +125,7 @@ bool DownloaderModel::runInstallerAndWait(const std::wstring& installerPath, con
     PROCESS_INFORMATION info{};
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr,
                           &startup, &info)) {
-        const DWORD error = ::GetLastError();
-        sendEvent(L"download_installComplete", openId_ + L"_errCreateProcess_" + std::to_wstring(error));
+        _reportCreateProcessError(::GetLastError());
         return false;
     }
     ::CloseHandle(info.hThread);

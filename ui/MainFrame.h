@@ -16,7 +16,7 @@
 class DMainFrame : public toolkit::SkinWindow, public utility::CHttpClientWrapper::IHttpDownloadSink {
 public:
     // Pages of "maintab".
-    enum Page { kSetupPage = 0, kLicencePage = 1, kProgressPage = 2, kGamePage = 3, kFinishPage = 4 };
+    enum Page { kSetupPage = 0, kLicencePage = 1, kProgressPage = 2, kGamePage = 3, kFinishPage = 4, kInstallFailedPage = 7 };
     // Window timer that advances the game package install bar.
     static constexpr UINT kPackageProgressTimer = 800;
 

@@ -60,9 +60,13 @@ void DMainFrame::stopInstallingTimer() {
 
 void DMainFrame::onPlayerInstalled(bool success) {
     stopInstallingTimer();
-    if (success) {
-        if (auto* bar = findControl<toolkit::CSkinProgress>(L"installprogressbar")) bar->setValue(100);
+    if (!success) {
+        // The installer never ran (refused or not started): no game and no emulator can follow.
+        selectPage(kInstallFailedPage);
+        finished_ = true;
+        return;
     }
+    if (auto* bar = findControl<toolkit::CSkinProgress>(L"installprogressbar")) bar->setValue(100);
     const std::vector<GamePackage> packages = downloaderModel().gamePackages();
     if (!packages.empty()) {
         const GamePackage& first = packages.front();

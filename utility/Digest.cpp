@@ -1,6 +1,5 @@
 #include "utility/Digest.h"
 
-#include <windows.h>
 #include <bcrypt.h>
 
 #include <algorithm>
@@ -24,6 +23,10 @@ struct HashHandle {
     }
 };
 
+LPCWSTR algorithmId(Algorithm algorithm) {
+    return algorithm == Algorithm::Md5 ? BCRYPT_MD5_ALGORITHM : BCRYPT_SHA256_ALGORITHM;
+}
+
 std::string toHex(const std::vector<unsigned char>& digest) {
     static const char kDigits[] = "0123456789abcdef";
     std::string hex;
@@ -34,33 +37,65 @@ std::string toHex(const std::vector<unsigned char>& digest) {
     return hex;
 }
 
-std::string hashHex(LPCWSTR algorithmId, const std::string& bytes) {
-    AlgorithmHandle algorithm;
-    if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&algorithm.handle, algorithmId, nullptr, 0))) return {};
-    DWORD length = 0;
-    ULONG copied = 0;
-    if (!BCRYPT_SUCCESS(::BCryptGetProperty(algorithm.handle, BCRYPT_HASH_LENGTH, reinterpret_cast<PUCHAR>(&length),
-                                            sizeof length, &copied, 0))) {
-        return {};
+// One running digest: fed in pieces, read once. A failed step makes every later one fail.
+class Hasher {
+public:
+    explicit Hasher(Algorithm algorithm) {
+        ULONG copied = 0;
+        ok_ = BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&algorithm_.handle, algorithmId(algorithm), nullptr, 0)) &&
+              BCRYPT_SUCCESS(::BCryptGetProperty(algorithm_.handle, BCRYPT_HASH_LENGTH,
+                                                 reinterpret_cast<PUCHAR>(&length_), sizeof length_, &copied, 0)) &&
+              BCRYPT_SUCCESS(::BCryptCreateHash(algorithm_.handle, &hash_.handle, nullptr, 0, nullptr, 0, 0));
     }
-    HashHandle hash;
-    if (!BCRYPT_SUCCESS(::BCryptCreateHash(algorithm.handle, &hash.handle, nullptr, 0, nullptr, 0, 0))) return {};
-    // Hash in pieces: one call takes at most a ULONG of bytes.
-    constexpr size_t kPiece = 1 << 30;
-    for (size_t offset = 0; offset < bytes.size(); offset += kPiece) {
-        const ULONG size = static_cast<ULONG>(std::min(kPiece, bytes.size() - offset));
-        auto* data = reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data() + offset));
-        if (!BCRYPT_SUCCESS(::BCryptHashData(hash.handle, data, size, 0))) return {};
+
+    void add(const char* data, size_t size) {
+        // One call takes at most a ULONG of bytes.
+        constexpr size_t kPiece = 1 << 30;
+        for (size_t offset = 0; ok_ && offset < size; offset += kPiece) {
+            const ULONG piece = static_cast<ULONG>(std::min(kPiece, size - offset));
+            auto* bytes = reinterpret_cast<PUCHAR>(const_cast<char*>(data + offset));
+            ok_ = BCRYPT_SUCCESS(::BCryptHashData(hash_.handle, bytes, piece, 0));
+        }
     }
-    std::vector<unsigned char> digest(length);
-    if (!BCRYPT_SUCCESS(::BCryptFinishHash(hash.handle, digest.data(), length, 0))) return {};
-    return toHex(digest);
-}
+
+    std::string finishHex() {
+        if (!ok_) return {};
+        std::vector<unsigned char> digest(length_);
+        if (!BCRYPT_SUCCESS(::BCryptFinishHash(hash_.handle, digest.data(), length_, 0))) return {};
+        return toHex(digest);
+    }
+
+private:
+    AlgorithmHandle algorithm_;
+    HashHandle hash_;
+    DWORD length_ = 0;
+    bool ok_ = false;
+};
 
 }  // namespace
 
-std::string md5Hex(const std::string& bytes) { return hashHex(BCRYPT_MD5_ALGORITHM, bytes); }
+std::string hex(Algorithm algorithm, const std::string& bytes) {
+    Hasher hasher(algorithm);
+    hasher.add(bytes.data(), bytes.size());
+    return hasher.finishHex();
+}
 
-std::string sha256Hex(const std::string& bytes) { return hashHex(BCRYPT_SHA256_ALGORITHM, bytes); }
+std::string md5Hex(const std::string& bytes) { return hex(Algorithm::Md5, bytes); }
+
+std::string sha256Hex(const std::string& bytes) { return hex(Algorithm::Sha256, bytes); }
+
+std::string fileHex(Algorithm algorithm, HANDLE file) {
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return {};
+    Hasher hasher(algorithm);
+    std::vector<char> block(1 << 20);
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file, block.data(), static_cast<DWORD>(block.size()), &read, nullptr)) return {};
+        if (read == 0) break;
+        hasher.add(block.data(), read);
+    }
+    return hasher.finishHex();
+}
 
 }  // namespace utility::digest

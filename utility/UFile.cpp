@@ -30,4 +30,9 @@ void removeFile(const std::wstring& path) {
     }
 }
 
+UniqueHandle openHeldForReading(const std::wstring& path) {
+    return UniqueHandle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+}
+
 }  // namespace utility::ufile

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "utility/ScopedHandle.h"
+
 namespace utility::ufile {
 
 // Creates the folder and any missing parents; an existing folder is left alone.
@@ -12,5 +14,10 @@ void makeDir(const std::wstring& folder);
 bool moveFile(const std::wstring& from, const std::wstring& to);
 
 void removeFile(const std::wstring& path);
+
+// Opens the file for reading and lets others only read it: while the handle is open nobody can write,
+// replace, rename or delete it, so what was checked through the handle stays what is there. Invalid
+// when the file is missing or someone else holds it for writing (the last error says which).
+UniqueHandle openHeldForReading(const std::wstring& path);
 
 }  // namespace utility::ufile

@@ -64,7 +64,7 @@ const Market& market() {
 
 // Every switch of the market at its default: full service.
 constexpr wchar_t kFullService[] =
-    L"version-service=ok&fail-package=none&slow-kbps=0&url-spare=off&fail-url=none&collector=ok";
+    L"version-service=ok&fail-package=none&slow-kbps=0&url-spare=off&fail-url=none&collector=ok&digest=md5";
 
 bool setSwitches(const std::wstring& query) {
     utility::CHttpClientWrapper client;
@@ -241,12 +241,27 @@ TEST_F(ModelFlow, AnInstallerThatOutlivesTheWaitIsReportedAndLeftRunning) {
     EXPECT_TRUE(hitArrives("&ea=download_installComplete&el=40002_errWaitTimeout&"));
 }
 
+// Whoever may write to the install folder cannot change the installer between its check and its run.
+TEST_F(ModelFlow, AnInstallerChangedAfterItsDownloadIsRefusedAndNeverRuns) {
+    start(L"pelora4_en_40003_x");
+    ASSERT_TRUE(download());
+    const std::wstring installer = ConfigImp::instance().installerExePath(installPath);
+    writeFile(installer, readFile(installer) + "appended after the check");
+    utility::runAsyncThenCollect([this] { model._threadInsPlayer(); });
+    ASSERT_TRUE(pumpMessagesUntil([&] { return outcome.installed >= 0; }, std::chrono::seconds(60)));
+    EXPECT_EQ(outcome.installed, 0);
+    EXPECT_TRUE(hitArrives("&ea=download_installerRefused&el=40003_digest&"));
+    EXPECT_EQ(readFile(market().records + L"fakeinstaller-record.txt").find("-openid=40003"), std::string::npos);
+    EXPECT_FALSE(fileExists(installPath + L"qorplayer.exe"));
+}
+
 struct FallbackCase {
     const char* name;
     const wchar_t* switches;
     bool succeeds;
     std::vector<std::string> events;  // hit texts after "&ea="; "<id>" stands for the open id
     std::string requested;            // a request the market server must have seen
+    std::vector<std::string> absent;  // hit texts that must not have come before the last of `events`
 };
 
 // A download that cannot take the installer's place is a failed one: nothing would be there to run.
@@ -268,10 +283,14 @@ TEST_P(ModelFallback, ReportsEachFallbackWithItsEvents) {
     ASSERT_TRUE(setSwitches(GetParam().switches));
     start(L"pelora4_en_" + utility::ustring::utf8ToWide(id) + L"_x");
     EXPECT_EQ(download(), GetParam().succeeds);
-    for (std::string event : GetParam().events) {
-        event.replace(event.find("<id>"), 4, id);
-        EXPECT_TRUE(hitArrives("&ea=" + event)) << event;
-    }
+    const auto withId = [&id](std::string event) {
+        const size_t at = event.find("<id>");
+        return "&ea=" + (at == std::string::npos ? event : event.replace(at, 4, id));
+    };
+    for (const std::string& event : GetParam().events) EXPECT_TRUE(hitArrives(withId(event))) << event;
+    // Hits go out in order: once the last expected one is in, an earlier unwanted one would be too.
+    const std::string hits = readFile(market().hitsLog);
+    for (const std::string& event : GetParam().absent) EXPECT_EQ(hits.find(withId(event)), std::string::npos) << event;
     EXPECT_NE(readFile(market().requestsLog).find(GetParam().requested), std::string::npos) << GetParam().requested;
 }
 
@@ -280,19 +299,44 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FallbackCase{"rawSocket", L"fail-package=A", true,
                      {"download_Success_socket&el=<id>&", "download_Success&el=<id>_"},
-                     "GET /cdn/en/pelora4.exe range=- client=socket"},
+                     "GET /cdn/en/pelora4.exe range=- client=socket", {}},
         FallbackCase{"builtInAddress", L"fail-package=AB", true, {"download_Success&el=<id>_"},
-                     "GET /download/package/Pelora4.0.exe"},
+                     "GET /download/package/Pelora4.0.exe", {}},
         FallbackCase{"nothingWorks", L"fail-package=ABC", false, {"download_Error&el=<id>_"},
-                     "GET /download/package/Pelora4.0.exe"},
+                     "GET /download/package/Pelora4.0.exe", {}},
         FallbackCase{"spareAddress", L"url-spare=on&fail-url=404", true,
                      {"download_Success_spare&el=<id>&", "download_Success&el=<id>_"},
-                     "GET /cdn-spare/en/pelora4.exe range=- client=other"},
+                     "GET /cdn-spare/en/pelora4.exe range=- client=other", {}},
         FallbackCase{"spareAfterCutTransfers", L"url-spare=on&fail-url=cut", true,
                      {"download_Success_spare&el=<id>&", "download_Success&el=<id>_"},
-                     "GET /cdn-spare/en/pelora4.exe range=- client=other"},
+                     "GET /cdn-spare/en/pelora4.exe range=- client=other", {}},
         FallbackCase{"spareFailsTooBeforeTheBuiltInAddress", L"url-spare=on&fail-package=ABC", false,
-                     {"download_Error&el=<id>_"}, "GET /cdn-spare/en/pelora4.exe"}),
+                     {"download_Error&el=<id>_"}, "GET /cdn-spare/en/pelora4.exe", {}}),
+    [](const ::testing::TestParamInfo<FallbackCase>& info) { return std::string(info.param.name); });
+
+// The announced digest decides whether a finished download may take its place; a file that does not
+// match it is thrown away and the next address is tried. The built-in address is not held to it.
+INSTANTIATE_TEST_SUITE_P(
+    Digests, ModelFallback,
+    ::testing::Values(
+        FallbackCase{"md5Matches", L"digest=md5", true, {"download_Success&el=<id>_"},
+                     "GET /cdn/en/pelora4.exe range=- client=other", {"download_digestError"}},
+        FallbackCase{"sha256Matches", L"digest=sha256", true, {"download_Success&el=<id>_"},
+                     "GET /cdn/en/pelora4.exe range=- client=other", {"download_digestError"}},
+        FallbackCase{"absentIsNotChecked", L"digest=absent", true, {"download_Success&el=<id>_"},
+                     "GET /cdn/en/pelora4.exe range=- client=other", {"download_digestError"}},
+        FallbackCase{"malformedIsNotChecked", L"digest=malformed", true, {"download_Success&el=<id>_"},
+                     "GET /cdn/en/pelora4.exe range=- client=other", {"download_digestError"}},
+        FallbackCase{"mismatchFallsThroughToTheBuiltInAddress", L"digest=wrong-md5", true,
+                     {"download_digestError&el=<id>_url&", "download_digestError&el=<id>_socket&",
+                      "download_Success&el=<id>_"},
+                     "GET /download/package/Pelora4.0.exe", {"download_Success_socket&el=<id>&"}},
+        FallbackCase{"sha256WinsOverAMatchingMd5", L"digest=wrong-sha256", true,
+                     {"download_digestError&el=<id>_url&", "download_Success&el=<id>_"},
+                     "GET /download/package/Pelora4.0.exe", {}},
+        FallbackCase{"theSpareIsHeldToTheDigestToo", L"digest=wrong-md5&url-spare=on", true,
+                     {"download_digestError&el=<id>_spare&", "download_Success&el=<id>_"},
+                     "GET /download/package/Pelora4.0.exe", {"download_Success_spare&el=<id>&"}}),
     [](const ::testing::TestParamInfo<FallbackCase>& info) { return std::string(info.param.name); });
 
 // Channel configurations of tests/model/channel-configs.json, installed into a folder as the registry or

@@ -126,3 +126,60 @@ TEST(WindowsVersion, TellsXpFromVistaAndLater) {
 }
 
 }  // namespace
+
+namespace {
+
+utility::UniqueHandle openForWriting(const std::wstring& path) {
+    return utility::UniqueHandle(::CreateFileW(path.c_str(), GENERIC_WRITE,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+DWORD runToExit(const std::wstring& program, const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        return ::GetLastError() + 1000;
+    }
+    ::CloseHandle(info.hThread);
+    utility::UniqueHandle process(info.hProcess);
+    DWORD code = 0;
+    ::WaitForSingleObject(process.get(), 20000);
+    ::GetExitCodeProcess(process.get(), &code);
+    return code;
+}
+
+}  // namespace
+
+// The installer is held from its check until its process exists: meanwhile nobody may change, replace,
+// rename or delete it, yet it still starts.
+TEST(HeldFile, RunsButCannotBeChangedWhileHeld) {
+    ScratchDir dir;
+    const std::wstring program = dir / L"held.exe";
+    const std::wstring other = dir / L"other.exe";
+    ASSERT_TRUE(::CopyFileW(toolPath(L"testchild.exe").c_str(), program.c_str(), FALSE));
+    writeFile(other, "not a program");
+    {
+        const utility::UniqueHandle held = ufile::openHeldForReading(program);
+        ASSERT_TRUE(held);
+        EXPECT_FALSE(openForWriting(program));
+        EXPECT_FALSE(::DeleteFileW(program.c_str()));
+        EXPECT_FALSE(::MoveFileExW(program.c_str(), (dir / L"moved.exe").c_str(), MOVEFILE_REPLACE_EXISTING));
+        EXPECT_FALSE(::MoveFileExW(other.c_str(), program.c_str(), MOVEFILE_REPLACE_EXISTING));
+        EXPECT_EQ(runToExit(program, L"exit 7"), 7u);
+    }
+    EXPECT_TRUE(openForWriting(program)) << "released with its handle";
+}
+
+TEST(HeldFile, CannotBeHeldWhileSomeoneWritesIt) {
+    ScratchDir dir;
+    const std::wstring path = dir / L"busy.exe";
+    writeFile(path, "being written");
+    const utility::UniqueHandle writer = openForWriting(path);
+    ASSERT_TRUE(writer);
+    EXPECT_FALSE(ufile::openHeldForReading(path));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(ufile::openHeldForReading(dir / L"absent.exe"));
+}

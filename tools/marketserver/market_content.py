@@ -46,13 +46,14 @@ CDN_PACKAGE_PATHS = [cdn_path(m, e) for m in _MARKETS for _, e in EDITIONS]
 SPARE_PACKAGE_PATHS = [spare_path(m, e) for m in _MARKETS for _, e in EDITIONS]
 
 
-def version_answer(base, market, md5, editions=None, spare=False):
-    """The answer for `market`, announcing an installer of that MD5; `editions` limits the members
-    (the no-edition switch); `spare` adds each edition's second address (the url-spare switch)."""
+def version_answer(base, market, digests, editions=None, spare=False):
+    """The answer for `market`, announcing an installer with the members of `digests` ("md5", "sha256");
+    `editions` limits the members (the no-edition switch); `spare` adds each edition's second address
+    (the url-spare switch)."""
     answer = {}
     for member, edition in EDITIONS:
         if editions is None or member in editions:
-            answer[member] = {"url": base + cdn_path(market, edition), "ver": "%s.0.1" % edition, "md5": md5}
+            answer[member] = dict({"url": base + cdn_path(market, edition), "ver": "%s.0.1" % edition}, **digests)
             if spare:
                 answer[member]["url_spare"] = base + spare_path(market, edition)
     return answer

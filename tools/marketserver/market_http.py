@@ -9,8 +9,8 @@ Run by market_server.py; on its own:
                    [--fail-package none|A|AB|ABC] [--url-spare off|on] [--fail-url none|404|cut]
                    [--slow-kbps N] [--lifetime SECONDS]
 It writes {"port": P} to the ready file once it accepts connections. GET /control/switches?version-service=
-...&fail-package=...&url-spare=...&fail-url=...&slow-kbps=N&collector=ok|stall changes the switches while it
-runs.
+...&fail-package=...&url-spare=...&fail-url=...&slow-kbps=N&collector=ok|stall&digest=... changes the switches
+while it runs.
 
 Request log: one line per request, `METHOD TARGET range=VALUE client=socket|other` (`range=-` without a
 Range header; blanks in the target as %20). `client=socket` marks the downloader's raw-socket back-end,
@@ -103,6 +103,7 @@ class MarketHandler(scripted_http.Handler):
             market.fail_url = _choice(query, "fail-url", FAIL_URL_MODES, market.fail_url)
             market.slow_kbps = int(query.get("slow-kbps", [market.slow_kbps])[0])
             market.collector = _choice(query, "collector", COLLECTOR_MODES, market.collector)
+            market.digest = _choice(query, "digest", DIGEST_MODES, market.digest)
         except ValueError as e:
             return self.send_simple(400, str(e))
         return self.send_simple(200, "switched")
@@ -119,7 +120,7 @@ class MarketHandler(scripted_http.Handler):
         if mode == "broken":
             return self.send_simple(200, "<html>version service unavailable</html>")
         editions = ["mnq4"] if mode == "no-edition" else None
-        answer = content.version_answer(self.base(), region, self.server.market.installer_md5, editions,
+        answer = content.version_answer(self.base(), region, self.server.market.announced_digests(), editions,
                                         spare=self.server.market.url_spare == "on")
         self.send_json(answer)
 
@@ -163,6 +164,7 @@ PACKAGE_MODES = ("none", "A", "AB", "ABC")
 SPARE_MODES = ("off", "on")
 FAIL_URL_MODES = ("none", "404", "cut")
 COLLECTOR_MODES = ("ok", "stall")
+DIGEST_MODES = ("md5", "sha256", "both", "wrong-md5", "wrong-sha256", "absent", "malformed")
 
 
 def _choice(query, name, allowed, current):
@@ -180,6 +182,7 @@ class Market:
             self.installer = f.read()
         # Hashed once: a big installer would otherwise delay every version answer.
         self.installer_md5 = hashlib.md5(self.installer).hexdigest()
+        self.installer_sha256 = hashlib.sha256(self.installer).hexdigest()
         self.files = content.static_files()
         self.openid_configs = content.default_openid_configs()
         if args.openid_config:
@@ -191,6 +194,15 @@ class Market:
         self.fail_url = args.fail_url
         self.slow_kbps = args.slow_kbps
         self.collector = "ok"   # only switched at run time
+        self.digest = "md5"     # only switched at run time
+
+    def announced_digests(self):
+        """The digest members of each edition in the version answer, as the digest switch has them."""
+        md5, sha256 = self.installer_md5, self.installer_sha256
+        return {"md5": {"md5": md5}, "sha256": {"sha256": sha256}, "both": {"md5": md5, "sha256": sha256},
+                "wrong-md5": {"md5": hashlib.md5(b"another installer").hexdigest()},
+                "wrong-sha256": {"md5": md5, "sha256": hashlib.sha256(b"another installer").hexdigest()},
+                "absent": {}, "malformed": {"md5": md5[:-2] + "zz"}}[self.digest]
 
     def package_fails(self, path, raw_socket):
         """A: the announced address fails for all but the raw socket; AB: for everyone;
