@@ -25,6 +25,7 @@ bool DownloaderImpl::entrance(HINSTANCE instance, const wchar_t* commandLine) {
         return false;
     }
     PEL_LOG(L"player path is %s", utility::ustring::exeDir().c_str());
+    model->setInstallerSigner(installerSigner_);
     model->init(commandLine);
     model->setInstanceHandle(instance);
     showMainFrame();

@@ -4,13 +4,17 @@
 
 #include <windows.h>
 
+#include <string>
+#include <utility>
+
 #include "utility/WindowIPC.h"
 
 class DMainFrame;
 
 class DownloaderImpl final : public utility::IWindowIPCHandle {
 public:
-    DownloaderImpl() = default;
+    // installerSigner: the subject the emulator installer's signature must name; empty runs it unchecked.
+    explicit DownloaderImpl(std::wstring installerSigner) : installerSigner_(std::move(installerSigner)) {}
     DownloaderImpl(const DownloaderImpl&) = delete;
     DownloaderImpl& operator=(const DownloaderImpl&) = delete;
 
@@ -25,6 +29,7 @@ public:
     int onHandleWindowIPC(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    const std::wstring installerSigner_;
     // Deletes itself when its window is gone, so it is only touched while mainWindow_ exists.
     DMainFrame* mainFrame_ = nullptr;
     HWND mainWindow_ = nullptr;

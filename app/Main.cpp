@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/DownloaderImpl.h"
+#include "app/InstallerSigner.h"
 #include "common/Log.h"
 #include "common/LogPrint.h"
 #include "config/CommonInit.h"
@@ -102,7 +103,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
         PEL_LOG(L"skinInit end");
         installCrashReporter();
 
-        DownloaderImpl app;
+        DownloaderImpl app(kInstallerSigner);
         if (app.entrance(instance, commandLine)) toolkit::runMessageLoop();
         shutDown();
     }

@@ -76,6 +76,8 @@ public:
     void killPlayerProcesses();
     // How long the installer may run before the model stops waiting (3 minutes; tests shorten it).
     void setInstallerWaitMs(DWORD milliseconds) { installerWaitMs_ = milliseconds; }
+    // The subject the installer's Authenticode signature must name before it runs; empty: not checked.
+    void setInstallerSigner(const std::wstring& subject) { installerSigner_ = subject; }
     // The installer's parameters for this downloader's identity.
     std::wstring installerParameters() const;
 
@@ -160,4 +162,5 @@ private:
     InstallerSettings settings_;
     HINSTANCE instanceHandle_ = nullptr;
     DWORD installerWaitMs_ = 180000;
+    std::wstring installerSigner_;
 };

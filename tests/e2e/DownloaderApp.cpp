@@ -11,8 +11,8 @@ namespace e2e {
 
 std::wstring downloaderProgram() { return testsupport::toolPath(L"downloader.exe"); }
 
-DownloaderApp::DownloaderApp(const std::wstring& fileName)
-    : process_(downloaderProgram(), fileName), log_(downloaderLogPath()) {}
+DownloaderApp::DownloaderApp(const std::wstring& fileName, const std::wstring& program)
+    : process_(program, fileName), log_(downloaderLogPath()) {}
 
 bool DownloaderApp::start(const std::wstring& arguments) { return process_.start(arguments); }
 

@@ -13,6 +13,9 @@
 
 namespace e2e {
 
+// The built downloader beside the test program.
+std::wstring downloaderProgram();
+
 inline constexpr wchar_t kMainWindowClass[] = L"updateMframe";
 inline constexpr wchar_t kConfirmationClass[] = L"DownloaderBox";
 inline constexpr wchar_t kMessageBoxClass[] = L"MessageBoxWindow";
@@ -21,7 +24,8 @@ inline constexpr wchar_t kSystemBoxClass[] = L"#32770";
 
 class DownloaderApp {
 public:
-    explicit DownloaderApp(const std::wstring& fileName);
+    // program: the built downloader to copy, the shipped one by default.
+    explicit DownloaderApp(const std::wstring& fileName, const std::wstring& program = downloaderProgram());
 
     AppProcess& process() { return process_; }
     // Beside the executable: a "downloader_skin" folder placed here is read before the packaged skin.
@@ -57,8 +61,5 @@ private:
     FileTail log_;
     std::unique_ptr<WindowDriver> main_;
 };
-
-// The built downloader beside the test program.
-std::wstring downloaderProgram();
 
 }  // namespace e2e
