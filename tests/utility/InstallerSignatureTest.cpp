@@ -111,4 +111,12 @@ TEST_F(SignedPayloads, CheckedWhereverTheHandleWasLeft) {
     EXPECT_EQ(utility::checkInstallerSignature(file.get(), path, kPublisher), SignatureVerdict::Trusted);
 }
 
+// The file checked is the one the caller holds open, whatever the path says.
+TEST_F(SignedPayloads, GoesByTheFileBehindTheHandle) {
+    const utility::UniqueHandle file = openHeld(payloadPath(L"unsigned.exe"));
+    ASSERT_TRUE(file);
+    EXPECT_EQ(utility::checkInstallerSignature(file.get(), payloadPath(L"by-publisher.exe"), kPublisher),
+              SignatureVerdict::NotSigned);
+}
+
 }  // namespace
