@@ -39,7 +39,8 @@ wine_environment() {
 }
 
 # start_session BUILD_DIR: wine_environment, then DISPLAY (a private Xvfb unless USE_DISPLAY=1 keeps the
-# caller's), a prefix that runs every build this machine can run, and a persistent wineserver.
+# caller's), a prefix that runs every build this machine can run, a persistent wineserver, and the tests'
+# certificate authority trusted in the prefix (PELORA_TEST_CA).
 start_session() {
     local build=$1
     wine_environment "$build" || return 1
