@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "common/LogPrint.h"
+#include "net/CurlPeerCheck.h"
 #include "net/CurlProxy.h"
 #include "net/SystemProxy.h"
 #include "net/TransferLimits.h"
@@ -89,11 +90,10 @@ void setOptions(CURL* curl, MemoryChunk& chunk, const std::string& url, const ut
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, writer);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &chunk);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
     curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    utility::setPeerCheck(curl);
     setLimits(curl, chunk);
     setStopCheck(curl, stopSource);
     setProxy(curl, url);

@@ -1,7 +1,8 @@
 #pragma once
 // Short answers (the JSON documents of the package and installer lookups) fetched into memory through
-// libcurl: redirects followed, any TLS certificate accepted, through the user's system proxy, within the
-// transfer limits (utility::transferLimits()). Blocking; any thread.
+// libcurl: redirects followed, TLS servers accepted only with a certificate Windows trusts for their name
+// (net/CurlPeerCheck.h), through the user's system proxy, within the transfer limits
+// (utility::transferLimits()). Blocking; any thread.
 
 #include <cstddef>
 #include <limits>

@@ -10,10 +10,9 @@ namespace utility {
 
 namespace {
 
-// Always from the network, never into the cache, any certificate name, transfer as is; redirects
-// are followed here, not by WinINet.
-constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                                INTERNET_FLAG_IGNORE_CERT_CN_INVALID | INTERNET_FLAG_CACHE_ASYNC |
+// Always from the network, never into the cache, transfer as is; redirects are followed here, not by
+// WinINet. WinINet's certificate checks all stay on: the answers name the installer that runs elevated.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_CACHE_ASYNC |
                                 INTERNET_FLAG_TRANSFER_ASCII | INTERNET_FLAG_NO_AUTO_REDIRECT;
 
 // WinINet's own time-outs exceed the limits by this much, so that the waits here end first and a
@@ -79,6 +78,22 @@ void setTimeout(HINTERNET handle, DWORD option, DWORD milliseconds) {
 bool refused() {
     ::SetLastError(ERROR_OPERATION_ABORTED);
     return false;
+}
+
+bool isCertificateError(DWORD error) {
+    switch (error) {
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+    case ERROR_INTERNET_INVALID_CA:
+    case ERROR_INTERNET_SEC_CERT_ERRORS:
+    case ERROR_INTERNET_SEC_CERT_NO_REV:
+    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+    case ERROR_INTERNET_SEC_INVALID_CERT:
+    case ERROR_INTERNET_SEC_CERT_REVOKED:
+        return true;
+    default:
+        return false;
+    }
 }
 
 }  // namespace
@@ -208,7 +223,13 @@ bool CWinInetHttpConn::sendRequest(const wchar_t* verb, const std::wstring& extr
                                          content.empty() ? nullptr : &content[0], static_cast<DWORD>(content.size()));
     const DWORD error = sent ? ERROR_SUCCESS : ::GetLastError();
     lock.unlock();
-    return finished(sent, error);
+    if (finished(sent, error)) return true;
+    const DWORD failure = ::GetLastError();
+    if (isCertificateError(failure)) {
+        PEL_LOG(L"server certificate of %s refused, error %lu", host_.c_str(), failure);
+        ::SetLastError(failure);
+    }
+    return false;
 }
 
 // The redirect status of the answer, with its Location; 0 for an answer to keep, a redirect without

@@ -4,6 +4,7 @@
 
 session_xvfb_pid=""
 session_wineserver_started=0
+session_repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 
 session_say() { printf 'session: %s\n' "$*" >&2; }
 
@@ -38,7 +39,8 @@ wine_environment() {
 }
 
 # start_session BUILD_DIR: wine_environment, then DISPLAY (a private Xvfb unless USE_DISPLAY=1 keeps the
-# caller's), a prefix that runs every build this machine can run, and a persistent wineserver.
+# caller's), a prefix that runs every build this machine can run, a persistent wineserver, and the tests'
+# certificate authority trusted in the prefix (PELORA_TEST_CA).
 start_session() {
     local build=$1
     wine_environment "$build" || return 1
@@ -60,6 +62,7 @@ start_session() {
         return 1
     fi
     session_wineserver_started=1
+    trust_test_authority "$build" || return 1
     if [ -n "$session_xvfb_pid" ]; then
         # Xvfb has no window manager: Wine would wait 2 s for one whenever a managed window hides.
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
@@ -94,6 +97,30 @@ ensure_prefix() {
         tail -n 20 "$log" >&2
         session_say "could not create a Wine prefix in $WINEPREFIX (log: $log);"
         session_say "check that Wine is complete (scripts/bootstrap installs it), remove the folder and try again"
+        return 1
+    fi
+}
+
+# trust_test_authority BUILD_DIR: after wineserver runs. Makes the tests' certificate authority
+# (tools/testca) in BUILD_DIR/testca once, exports its folder as PELORA_TEST_CA for the test fixtures, and
+# adds its root to the prefix's machine Root store, where crypt32 (chains, WinVerifyTrust), WinINet and
+# Schannel look for trusted roots. The registry entry is the one crypt32 writes itself; the host's own
+# roots (/etc/ssl/certs, which Wine also trusts) are left alone. Quick once done: the prefix's registry
+# file already holds the root.
+trust_test_authority() {
+    local ca thumbprint
+    ca="$(cd "$1" && pwd)/testca" || return 1
+    if ! python3 "$session_repo/tools/testca/testca.py" --dir "$ca"; then
+        session_say "could not make the test certificate authority in $ca (see above); is openssl installed?"
+        return 1
+    fi
+    export PELORA_TEST_CA="$ca"
+    thumbprint=$(cat "$ca/root.sha1")
+    # The registry file writes each backslash of a key name twice.
+    grep -qF 'Root\\Certificates\\'"$thumbprint]" "$WINEPREFIX/system.reg" && return 0
+    if ! wine reg import "Z:${ca//\//\\}\\root.reg" >"$1/wine-trust.log" 2>&1 </dev/null; then
+        tail -n 20 "$1/wine-trust.log" >&2
+        session_say "could not add the test root $ca/root.pem to the Root store of $WINEPREFIX"
         return 1
     fi
 }

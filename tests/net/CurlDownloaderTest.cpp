@@ -1,4 +1,4 @@
-// The libcurl memory downloader against the local servers (TLS with a self-signed certificate,
+// The libcurl memory downloader against the local servers (TLS certified by the test authority,
 // redirects across schemes, error pages, a refused connection), within shortened transfer limits, stopped
 // from another thread, through the proxy the prefix's registry names; its write callback's growth; the
 // system proxy settings turned into libcurl's options.
@@ -352,7 +352,7 @@ INSTANTIATE_TEST_SUITE_P(
         ProxyChoiceCase{"UnreadableUrl", L"p:1", L"", "not a url", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(CurlDownload, AcceptsASelfSignedCertificate) {
+TEST_F(CurlDownload, AcceptsACertificateOfTheTrustedAuthority) {
     std::string body;
     ASSERT_TRUE(PelCurlDownloader::downloadMemory(ansi(TestServers::httpsUrl(servers.https, L"/bytes/70001")), body));
     EXPECT_EQ(body, servedBytes(70001));

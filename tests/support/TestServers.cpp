@@ -29,6 +29,8 @@ TestServers load() {
     servers.http = portOf(document, "http");
     servers.http2 = portOf(document, "http2");
     servers.https = portOf(document, "https");
+    servers.httpsSelfSigned = portOf(document, "https_selfsigned");
+    servers.httpsOtherHost = portOf(document, "https_otherhost");
     servers.cutproxy = portOf(document, "cutproxy");
     servers.nginx = portOf(document, "nginx");
     servers.proxy = portOf(document, "proxy");

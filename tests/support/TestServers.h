@@ -25,7 +25,9 @@ struct MarkedFile {
 struct TestServers {
     int http = 0;      // the scripted server
     int http2 = 0;     // the same on a second port, as a redirect target
-    int https = 0;     // the same over TLS with a self-signed certificate
+    int https = 0;     // the same over TLS, certified by the test authority for 127.0.0.1 and localhost
+    int httpsSelfSigned = 0;  // the same over TLS with a self-signed certificate for 127.0.0.1
+    int httpsOtherHost = 0;   // the same over TLS, certified by the test authority for other.example only
     int cutproxy = 0;  // in front of nginx: breaks each first (Range-less) transfer half way
     int nginx = 0;
     int proxy = 0;             // forward proxy: any host name, answered by the scripted server

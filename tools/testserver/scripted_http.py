@@ -7,9 +7,9 @@ http.server: the log must hold the exact bytes that came over the wire, and the 
 to break HTTP on purpose (cut bodies, chunk extensions, stalls).
 
 Run by servers.py; on its own:
-    scripted_http.py --log FILE --ready FILE [--cert CERT --key KEY] [--lifetime SECONDS]
-It binds two plain ports and, with a certificate, one TLS port, all on 127.0.0.1 port 0, and writes
-{"http": P, "http2": P, "https": P} to the ready file once they accept connections.
+    scripted_http.py --log FILE --ready FILE [--tls NAME CERT KEY]... [--lifetime SECONDS]
+It binds two plain ports and one TLS port per --tls (each with its own certificate), all on 127.0.0.1
+port 0, and writes {"http": P, "http2": P, NAME: P, ...} to the ready file once they accept connections.
 """
 
 import argparse
@@ -506,21 +506,19 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--log", required=True)
     ap.add_argument("--ready", required=True)
-    ap.add_argument("--cert")
-    ap.add_argument("--key")
+    ap.add_argument("--tls", nargs=3, action="append", default=[], metavar=("NAME", "CERT", "KEY"),
+                    help="a TLS listener named NAME with this certificate and key (PEM)")
     ap.add_argument("--lifetime", type=float, default=4 * 3600,
                     help="exit after this many seconds, so a forgotten server does not linger")
     args = ap.parse_args()
 
     shared = Shared(os.path.abspath(args.log))
     shared.reset_log()      # a new set starts with an empty log
-    tls = None
-    if args.cert:
-        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        tls.load_cert_chain(args.cert, args.key)
     servers = {"http": Server(shared, None), "http2": Server(shared, None)}
-    if tls:
-        servers["https"] = Server(shared, tls)
+    for name, cert, key in args.tls:
+        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        tls.load_cert_chain(cert, key)
+        servers[name] = Server(shared, tls)
     for srv in servers.values():
         threading.Thread(target=srv.serve_forever, daemon=True).start()
 

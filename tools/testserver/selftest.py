@@ -25,7 +25,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SERVERS = [sys.executable, os.path.join(HERE, "servers.py")]
 MIB = 1024 * 1024
 CHECKS = []
-PORTS = ("http", "http2", "https", "cutproxy", "nginx", "proxy")
+PORTS = ("http", "http2", "https", "https_selfsigned", "https_otherhost", "cutproxy", "nginx", "proxy")
 
 
 def check(fn):
@@ -355,17 +355,39 @@ def tls(s):
     eq((status, body), (200, pattern(0, 50000)), "bytes over TLS")
     eq(raw(s["https"], "/nolength/3000", tls=True)[2], pattern(0, 3000), "no length over TLS")
     eq(raw(s["https"], "/cut/1000?after=10", tls=True)[2], pattern(0, 10), "cut over TLS")
-    # The certificate is valid for 127.0.0.1 and localhost when trusted.
+    # The certificate is valid for 127.0.0.1 and localhost under the test root.
     for name in ("127.0.0.1", "localhost"):
-        ctx = ssl.create_default_context(cafile=s["cert"])
-        conn = http.client.HTTPSConnection("127.0.0.1", s["https"], context=ctx, timeout=5)
-        conn.sock = ctx.wrap_socket(socket.create_connection(("127.0.0.1", s["https"]), timeout=5),
-                                    server_hostname=name)
-        conn.request("GET", "/chain/0")
-        eq(conn.getresponse().read(), b"end of chain", "verified TLS as " + name)
-        conn.close()
+        eq(verified_get(s, "https", name), b"end of chain", "verified TLS as " + name)
     records = [r for r in log_records(s["requests_log"]) if r[0] == s["https"]]
     assert records, "TLS requests logged with the TLS port"
+
+
+def verified_get(s, listener, name):
+    """GET /chain/0 on a TLS listener, the certificate checked against the test root for the name."""
+    ctx = ssl.create_default_context(cafile=os.path.join(s["testca"], "root.pem"))
+    conn = http.client.HTTPSConnection("127.0.0.1", s[listener], context=ctx, timeout=5)
+    conn.sock = ctx.wrap_socket(socket.create_connection(("127.0.0.1", s[listener]), timeout=5),
+                                server_hostname=name)
+    try:
+        conn.request("GET", "/chain/0")
+        return conn.getresponse().read()
+    finally:
+        conn.close()
+
+
+@check
+def tls_refused_certificates(s):
+    # What a checking client must refuse: a certificate of nobody's authority, and one for another name
+    # (which is valid for that name).
+    for listener, name, reason in (("https_selfsigned", "127.0.0.1", "self-signed"),
+                                   ("https_otherhost", "127.0.0.1", "not valid for")):
+        try:
+            verified_get(s, listener, name)
+            raise AssertionError("%s accepted as %s" % (listener, name))
+        except ssl.SSLCertVerificationError as e:
+            assert reason in str(e), "%s: %s" % (listener, e)
+    eq(verified_get(s, "https_otherhost", "other.example"), b"end of chain", "other host under its own name")
+    eq(raw(s["https_selfsigned"], "/bytes/100", tls=True)[2], pattern(0, 100), "unchecked TLS still served")
 
 
 # --- checks: nginx and the cutting proxy ---------------------------------------------------------
@@ -717,7 +739,7 @@ def cutproxy_cutat(s):
 def servers_json(s):
     eq(sorted(k for k in s if k != "dir"),
        sorted(["http", "http2", "https", "cutproxy", "nginx", "proxy", "requests_log", "proxy_log",
-               "cert", "files", "pids"]), "servers.json keys")
+               "https_selfsigned", "https_otherhost", "testca", "files", "pids"]), "servers.json keys")
     ports = [s[k] for k in PORTS]
     eq(len(set(ports)), len(PORTS), "distinct ports")
     eq((os.path.isabs(s["requests_log"]), s["proxy_log"]), (True, os.path.join(s["dir"], "proxy.log")),

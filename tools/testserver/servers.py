@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
 """Starts and stops the local servers that the network tests talk to on 127.0.0.1.
 
-    servers.py start --dir DIR [--big512]   start everything detached, write DIR/servers.json
-    servers.py stop --dir DIR               stop what start started for DIR
+    servers.py start --dir DIR [--ca CA] [--big512]   start everything detached, write DIR/servers.json
+    servers.py stop --dir DIR                         stop what start started for DIR
 
-The set: the scripted HTTP server on two plain ports and one TLS port (scripted_http.py), nginx
+The set: the scripted HTTP server on two plain ports and three TLS ports (scripted_http.py), nginx
 serving big files (nginx_fixture.py), the proxy in front of nginx that cuts whole-file downloads
 half-way (cutproxy.py), and a forward HTTP proxy to the scripted server (forwardproxy.py). Each
 keeps its output in DIR/logs/. Pids are recorded in DIR/pids.json as soon as each process exists,
 so stop also cleans up after a start that failed half-way.
+
+The TLS certificates come from the tests' certificate authority (tools/testca) in CA: --ca, else the
+folder named by PELORA_TEST_CA (the test session's, whose root the Wine prefix trusts), else DIR/testca.
 """
 
 import argparse
@@ -20,8 +23,14 @@ import sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
+sys.path.insert(0, os.path.join(os.path.dirname(HERE), "testca"))
+
 import nginx_fixture  # noqa: E402
 import procutil  # noqa: E402
+import testca  # noqa: E402
+
+# The scripted server's TLS listeners and the certificate of the authority each one shows.
+TLS_LISTENERS = [("https", "server"), ("https_selfsigned", "selfsigned"), ("https_otherhost", "otherhost")]
 
 
 def _marker(directory):
@@ -53,17 +62,11 @@ def stop(directory):
             os.remove(path)
 
 
-def _certificate(directory):
-    """Self-signed certificate for 127.0.0.1 and localhost; kept if already there."""
-    cert, key = os.path.join(directory, "cert.pem"), os.path.join(directory, "key.pem")
-    if not (os.path.exists(cert) and os.path.exists(key)):
-        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "3650",
-                        "-subj", "/CN=127.0.0.1",
-                        "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost",
-                        "-keyout", key, "-out", cert],
-                       check=True, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    return cert, key
+def _tls_arguments(ca):
+    arguments = []
+    for name, certificate in TLS_LISTENERS:
+        arguments += ["--tls", name, os.path.join(ca, certificate + ".pem"), os.path.join(ca, certificate + ".key")]
+    return arguments
 
 
 def _python_server(directory, pids, name, args):
@@ -77,20 +80,19 @@ def _python_server(directory, pids, name, args):
     return procutil.wait_ready_file(ready, proc)
 
 
-def start(directory, big512):
+def start(directory, ca, big512):
     stop(directory)
     for sub in ("logs", "run"):
         os.makedirs(os.path.join(directory, sub), exist_ok=True)
     pids = []
     log = os.path.join(directory, "requests.log")
-    cert, key = _certificate(directory)
+    testca.make(ca)
     proxy_log = os.path.join(directory, "proxy.log")
     files = nginx_fixture.prepare_files(directory, ["big64", "big5g"] + (["big512"] if big512 else []))
 
     nginx_pid, nginx_port = nginx_fixture.start(directory)
     _record_pid(directory, pids, nginx_pid)
-    ports = _python_server(directory, pids, "scripted_http",
-                           ["--log", log, "--cert", cert, "--key", key])
+    ports = _python_server(directory, pids, "scripted_http", ["--log", log] + _tls_arguments(ca))
     ports.update(_python_server(directory, pids, "cutproxy", ["--upstream", str(nginx_port)]))
     ports.update(_python_server(directory, pids, "forwardproxy",
                                 ["--upstream", str(ports["http"]), "--log", proxy_log]))
@@ -99,9 +101,9 @@ def start(directory, big512):
         if not procutil.wait_accepting(port):
             raise RuntimeError("%s on port %d does not accept connections" % (name, port))
 
-    info = {"http": ports["http"], "http2": ports["http2"], "https": ports["https"],
-            "cutproxy": ports["cutproxy"], "nginx": nginx_port, "proxy": ports["proxy"],
-            "requests_log": log, "proxy_log": proxy_log, "cert": cert, "files": files, "pids": pids}
+    info = {name: ports[name] for name in ["http", "http2", "cutproxy", "proxy"] + [n for n, _ in TLS_LISTENERS]}
+    info.update({"nginx": nginx_port, "requests_log": log, "proxy_log": proxy_log, "testca": ca,
+                 "files": files, "pids": pids})
     procutil.write_json(os.path.join(directory, "servers.json"), info)
 
 
@@ -109,9 +111,12 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawTextHelpFormatter)
     ap.add_argument("command", choices=["start", "stop"])
     ap.add_argument("--dir", required=True, help="folder for the servers' files (created if needed)")
+    ap.add_argument("--ca", help="folder of the tests' certificate authority (default: $PELORA_TEST_CA, "
+                                 "else DIR/testca); made if missing")
     ap.add_argument("--big512", action="store_true", help="also serve a 512 MiB file (benchmark)")
     args = ap.parse_args()
     directory = os.path.realpath(args.dir)
+    ca = os.path.realpath(args.ca or os.environ.get("PELORA_TEST_CA") or os.path.join(directory, "testca"))
 
     if args.command == "stop":
         if os.path.isdir(directory):
@@ -119,7 +124,7 @@ def main():
         return 0
     os.makedirs(directory, exist_ok=True)
     try:
-        start(directory, args.big512)
+        start(directory, ca, args.big512)
     except (RuntimeError, OSError, subprocess.CalledProcessError) as e:
         detail = getattr(e, "stderr", None)
         print("servers.py start: %s%s" % (e, ("\n" + detail.decode(errors="replace")) if detail else ""),
