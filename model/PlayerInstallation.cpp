@@ -11,6 +11,7 @@
 #include "model/ChannelSettings.h"
 #include "model/ConfigImp.h"
 #include "model/JoinPath.h"
+#include "utility/InstallerSignature.h"
 #include "utility/ScopedHandle.h"
 #include "utility/UFile.h"
 #include "utility/UProcess.h"
@@ -102,13 +103,20 @@ bool DownloaderModel::_runCheckedInstaller(const std::wstring& installer, const 
 }
 
 // Null when the installer may run; otherwise the reason, as the refusal event reports it.
-const wchar_t* DownloaderModel::_installerRefusal(HANDLE installer, const std::wstring&) const {
+const wchar_t* DownloaderModel::_installerRefusal(HANDLE installer, const std::wstring& path) const {
     const InstallerDigest digest = [this] {
         std::lock_guard<std::mutex> guard(sharedLock_);
         return installerDigest_;
     }();
     if (digest.announced() && !fileMatchesDigest(installer, digest)) return L"digest";
-    return nullptr;
+    if (installerSigner_.empty()) return nullptr;
+    switch (utility::checkInstallerSignature(installer, path, installerSigner_)) {
+    case utility::SignatureVerdict::Trusted: return nullptr;
+    case utility::SignatureVerdict::NotSigned: return L"notSigned";
+    case utility::SignatureVerdict::WrongSigner: return L"wrongSigner";
+    case utility::SignatureVerdict::NotTrusted: break;
+    }
+    return L"notTrusted";
 }
 
 void DownloaderModel::_reportCreateProcessError(DWORD error) {
