@@ -1,5 +1,7 @@
 #pragma once
-// One game package this downloader installs into the emulator after the emulator itself.
+// One game package this downloader installs into the emulator after the emulator itself. From the
+// open-id configuration each text comes held to its form (model/MarketAnswers.h); a package from the
+// command line comes as the user gave it.
 
 #include <string>
 

@@ -1,5 +1,7 @@
 #pragma once
-// The channel's settings for the emulator it installs, read from the open-id configuration.
+// The channel's settings for the emulator it installs, read from the open-id configuration, which holds
+// each to its form (model/MarketAnswers.h): addresses are http(s), runApp is an Android package name,
+// shortcutName a safe file name, and the texts for data.ini carry no control characters.
 
 #include <string>
 

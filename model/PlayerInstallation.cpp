@@ -69,7 +69,10 @@ void DownloaderModel::_downloadChannelFiles(const std::wstring& dataFolder) {
     const InstallerSettings settings = installerSettings();
     _downloadChannelFile(settings.launchImageH, dataFolder + L"launch_1920.jpg");
     _downloadChannelFile(settings.launchImageV, dataFolder + L"launch_1080.jpg");
-    _downloadChannelFile(settings.shortcutUrl, dataFolder + settings.shortcutName + L".ico");
+    // The icon is named after the shortcut; without a name there is no shortcut to show it.
+    if (!settings.shortcutName.empty()) {
+        _downloadChannelFile(settings.shortcutUrl, dataFolder + settings.shortcutName + L".ico");
+    }
 }
 
 // A small file of the channel's (image, icon): a few quick tries, no resume. The channel leaves out

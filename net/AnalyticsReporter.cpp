@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdarg>
 #include <cstdlib>
 #include <deque>
 #include <future>
@@ -12,17 +11,14 @@
 #include <vector>
 
 #include "common/LogPrint.h"
-#include "common/WideFormat.h"
 #include "net/HttpClientWrapper.h"
 #include "net/MachineId.h"
 #include "utility/UString.h"
 
 namespace {
 
-constexpr int kUrlUnits = 1024;
 constexpr wchar_t kQueuedCategory[] = L"app2";
 constexpr wchar_t kImmediateCategory[] = L"app";
-constexpr wchar_t kEventQuery[] = L"/collect?v=1&t=event&tid=%s&cid=%s&ec=%s&ea=%s&el=%s&ev=100&z=%d";
 // How long a stopped send may take to notice; one that takes longer is left behind.
 constexpr unsigned long kStoppedSendEndMs = 1000;
 
@@ -43,13 +39,27 @@ struct ImmediateSend {
     std::future<bool> answered;
 };
 
-std::wstring formatted(const wchar_t* format, ...) {
-    wchar_t text[kUrlUnits];
-    va_list args;
-    va_start(args, format);
-    common::formatInto(text, kUrlUnits, format, args);
-    va_end(args);
-    return text;
+bool isUnreserved(unsigned char byte) {
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') ||
+           byte == '-' || byte == '_' || byte == '.' || byte == '~';
+}
+
+// A value as one query parameter: its UTF-8 bytes, each one but the unreserved characters of RFC 3986
+// escaped, so that no "&", "#", "%" or "=" from an open id or a package name can end, cut or add a
+// parameter. Ids, names and numbers pass unchanged.
+std::wstring queryValue(const std::wstring& value) {
+    static const wchar_t kHexDigits[] = L"0123456789ABCDEF";
+    std::wstring encoded;
+    for (const unsigned char byte : utility::ustring::wideToUtf8(value)) {
+        if (isUnreserved(byte)) {
+            encoded += static_cast<wchar_t>(byte);
+        } else {
+            encoded += L'%';
+            encoded += kHexDigits[byte >> 4];
+            encoded += kHexDigits[byte & 0xF];
+        }
+    }
+    return encoded;
 }
 
 Clock::time_point deadlineIn(unsigned long ms) { return Clock::now() + std::chrono::milliseconds(ms); }
@@ -256,8 +266,9 @@ std::wstring AnalyticsReporter::State::eventUrl(const wchar_t* category, const E
         std::lock_guard<std::mutex> lock(identityLock);
         tracking = trackingId;
     }
-    return endpointBase + formatted(kEventQuery, tracking.c_str(), id.c_str(), category, task.action.c_str(),
-                                    task.label.c_str(), task.cacheBuster);
+    return endpointBase + L"/collect?v=1&t=event&tid=" + queryValue(tracking) + L"&cid=" + queryValue(id) +
+           L"&ec=" + queryValue(category) + L"&ea=" + queryValue(task.action) + L"&el=" + queryValue(task.label) +
+           L"&ev=100&z=" + std::to_wstring(task.cacheBuster);
 }
 
 // Computed on first use, not at construction: the adapter query is slow and the reporter is made at

@@ -1,7 +1,8 @@
 #pragma once
 // Usage events as Measurement Protocol (v1) event hits. Queued events go out one at a time from a
 // background worker; immediate ones each on a thread of their own. Failures cost the event and nothing
-// else, and no caller waits on the network longer than it chose to.
+// else, and no caller waits on the network longer than it chose to. Every value goes into the hit
+// percent-encoded as UTF-8, only RFC 3986's unreserved characters kept as they are.
 
 #include <atomic>
 #include <cstddef>

@@ -1,25 +1,16 @@
 #include "ui/GamePackagePlan.h"
 
 #include "model/JoinPath.h"
+#include "utility/SafeName.h"
 
 namespace ui {
 
-std::wstring safeFileName(const std::wstring& name) {
-    std::wstring safe = name;
-    for (wchar_t& c : safe) {
-        if (c < L' ' || std::wstring(L"\\/:*?\"<>|").find(c) != std::wstring::npos) c = L'_';
-    }
-    // "." and ".." name folders, not files.
-    if (safe.find_first_not_of(L'.') == std::wstring::npos) safe = L"_" + safe;
-    return safe;
-}
-
 GameFiles gameFiles(const std::wstring& installPath, const GamePackage& package) {
-    const std::wstring packageName = safeFileName(package.app_package_name);
-    const std::wstring application = safeFileName(package.gamename) + (package.xapk ? L".xapk" : L".apk");
-    return GameFiles{model::joinPath(installPath, application),
-                     model::joinPath(installPath, packageName + L".obb"),
-                     model::joinPath(installPath, packageName + L".ico")};
+    const std::wstring packageName = utility::safeFileName(package.app_package_name);
+    const std::wstring gameName = utility::safeFileName(package.gamename);
+    const std::wstring application = gameName + (package.xapk ? L".xapk" : L".apk");
+    return GameFiles{model::joinPath(installPath, application), model::joinPath(installPath, packageName + L".obb"),
+                     model::joinPath(installPath, packageName + L".ico"), gameName};
 }
 
 std::wstring installCommand(const GameFiles& files, const GamePackage& package) {

@@ -9,17 +9,15 @@
 
 namespace ui {
 
-// A name from the channel's configuration made safe as one file name: path separators, ":" and the
-// other characters Windows refuses become "_", so a name never leaves the install folder.
-std::wstring safeFileName(const std::wstring& name);
-
 struct GameFiles {
     std::wstring application;  // <install>\<game>.apk or .xapk
     std::wstring expansion;  // <install>\<package>.obb
     std::wstring icon;  // <install>\<package>.ico
+    std::wstring shortcut;  // name of the game's desktop shortcut; empty: the game has none
 };
 
-// installPath is taken as it is, followed by one backslash.
+// installPath is taken as it is, followed by one backslash. Names are made safe as file names
+// (utility::safeFileName), so no file leaves the install folder or the desktop.
 GameFiles gameFiles(const std::wstring& installPath, const GamePackage& package);
 
 // "installapk --index 0 --filename "<apk>" [--packagename <p> --fileobb "<obb>"] --wait --hide"

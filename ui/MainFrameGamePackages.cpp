@@ -98,10 +98,9 @@ void DMainFrame::_threadDownloadApk() {
     std::wstring lastPackage;
     for (const GamePackage& package : packages) {
         const ui::GameFiles files = ui::gameFiles(installPath, package);
-        if (::GetFileAttributesW(files.icon.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        if (!files.shortcut.empty() && ::GetFileAttributesW(files.icon.c_str()) != INVALID_FILE_ATTRIBUTES) {
             PEL_LOG(L"create short cut %s", package.gamename.c_str());
-            helper::createShortcut(ui::safeFileName(package.gamename), files.icon, installPath, player,
-                                   L"package=" + package.app_package_name);
+            helper::createShortcut(files.shortcut, files.icon, installPath, player, L"package=" + package.app_package_name);
         }
         lastPackage = package.app_package_name;
         utility::process::execute(console, ui::installCommand(files, package), kConsoleWaitMs);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "model/ChannelSettings.h"
 #include "tests/support/ScratchDir.h"
@@ -45,6 +46,14 @@ std::map<std::string, std::string> sectionOf(const std::wstring& ini) {
     return values;
 }
 
+std::vector<std::string> sectionNames(const std::wstring& ini) {
+    char names[2048] = {};
+    ::GetPrivateProfileSectionNamesA(names, sizeof names, utility::ustring::wideToAnsi(ini).c_str());
+    std::vector<std::string> sections;
+    for (const char* name = names; *name != '\0'; name += strlen(name) + 1) sections.push_back(name);
+    return sections;
+}
+
 struct SettingsCase {
     const char* name;
     InstallerSettings settings;
@@ -65,6 +74,8 @@ TEST_P(ChannelSettings, WritesOnlyWhatDiffersFromTheDefaults) {
     setNewsAutostart();
     writeChannelSettings(dir.path(), GetParam().settings);
     EXPECT_EQ(sectionOf(dir / L"data.ini"), GetParam().written);
+    EXPECT_EQ(sectionNames(dir / L"data.ini"),
+              GetParam().written.empty() ? std::vector<std::string>{} : std::vector<std::string>{"setting"});
     EXPECT_EQ(newsAutostartPresent(), !GetParam().autostartRemoved);
 }
 
@@ -86,6 +97,15 @@ INSTANTIATE_TEST_SUITE_P(
                      }),
                      {{"title", "Pelora Game"}, {"heapsize", "512"}, {"qqlink", "http://h/q"},
                       {"runapp", "com.example.game"}},
+                     false},
+        // Within one line, brackets and equals signs are part of the value: no section, no key.
+        SettingsCase{"bracketsAndEquals",
+                     with([](auto& s) {
+                         s.windowTitle = L"[setting] adshow=1";
+                         s.heapSize = L"=512";
+                         s.qqLink = L"]x[=y";
+                     }),
+                     {{"title", "[setting] adshow=1"}, {"heapsize", "=512"}, {"qqlink", "]x[=y"}},
                      false}),
     [](const ::testing::TestParamInfo<SettingsCase>& info) { return std::string(info.param.name); });
 

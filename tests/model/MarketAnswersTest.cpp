@@ -1,9 +1,16 @@
-// The version service's answer and the channel's open-id configuration, as the market writes them.
+// The version service's answer and the channel's open-id configuration, as the market writes them and
+// as a hostile market could: names that climb out of their folder, values that add data.ini lines or
+// launch parameters, addresses of other schemes.
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <sstream>
+#include <tuple>
+
 #include "model/ConfigImp.h"
 #include "model/MarketAnswers.h"
+#include "tests/support/ProcessLog.h"
 
 namespace {
 
@@ -47,6 +54,16 @@ TEST(VersionAnswerDocument, WithoutTheEditionGivesNoAddress) {
     ASSERT_TRUE(addresses.has_value());
     EXPECT_EQ(addresses->url, L"");
     EXPECT_EQ(addresses->spareUrl, L"");
+}
+
+TEST(VersionAnswerDocument, LeavesOutAddressesThatAreNotHttp) {
+    ConfigImp config;
+    config.setPlayer4();
+    const std::optional<PlayerAddresses> addresses = playerAddressesFromVersionAnswer(
+        R"({"mnq4": {"url": "file:///C:/Windows/evil.exe", "url_spare": "HTTPS://s/p4.exe"}})", config);
+    ASSERT_TRUE(addresses.has_value());
+    EXPECT_EQ(addresses->url, L"");
+    EXPECT_EQ(addresses->spareUrl, L"HTTPS://s/p4.exe");
 }
 
 TEST(VersionAnswerDocument, IsUnusableWhenNotAnObject) {
@@ -118,5 +135,163 @@ TEST(OpenIdConfig, IgnoresMembersOfTheWrongTypeAndBrokenDocuments) {
     EXPECT_TRUE(games.empty());
     EXPECT_TRUE(settings.adShow);
 }
+
+auto fieldsOf(const GamePackage& g) {
+    return std::tie(g.app_download_url, g.app_package_name, g.gamename, g.game_slt_url, g.resolution, g.gameid,
+                    g.app_icon, g.app_obb, g.from_appstore, g.xapk);
+}
+
+auto fieldsOf(const InstallerSettings& s) {
+    return std::tie(s.launchImageH, s.launchImageV, s.windowTitle, s.adShow, s.runApp, s.runAppStore, s.qqLink,
+                    s.shortcutName, s.shortcutUrl, s.cleanMode, s.heapSize, s.useRoot);
+}
+
+GamePackage gameWith(const std::function<void(GamePackage&)>& change) {
+    GamePackage game;
+    change(game);
+    return game;
+}
+
+InstallerSettings settingsWith(const std::function<void(InstallerSettings&)>& change) {
+    InstallerSettings settings;
+    change(settings);
+    return settings;
+}
+
+struct HostileCase {
+    const char* name;
+    std::string json;
+    std::vector<GamePackage> games;
+    InstallerSettings settings;
+    // What the reading logged of the members it tidied or refused, in order.
+    std::vector<std::string> logged;
+};
+
+// The messages of the log lines written while the action ran that tell of a tidied or refused member.
+std::vector<std::string> checkLinesLoggedDuring(const std::function<void()>& action) {
+    const size_t before = testsupport::flushedProcessLog().size();
+    action();
+    std::istringstream lines(testsupport::flushedProcessLog().substr(before));
+    std::vector<std::string> messages;
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const size_t start = line.find("):");
+        if (start == std::string::npos) continue;
+        const std::string message = line.substr(start + 2);
+        const auto endsWith = [&](const std::string& end) {
+            return message.size() >= end.size() && message.compare(message.size() - end.size(), end.size(), end) == 0;
+        };
+        if (endsWith(" tidied") || endsWith(" refused, ignored")) messages.push_back(message);
+    }
+    return messages;
+}
+
+class HostileOpenIdConfig : public ::testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileOpenIdConfig, ReachesNothingButWhatEachMemberMeans) {
+    std::vector<GamePackage> games;
+    InstallerSettings settings;
+    const std::vector<std::string> logged =
+        checkLinesLoggedDuring([&] { readOpenIdConfig(GetParam().json, games, settings); });
+    ASSERT_EQ(games.size(), GetParam().games.size());
+    for (size_t i = 0; i < games.size(); ++i) EXPECT_EQ(fieldsOf(games[i]), fieldsOf(GetParam().games[i])) << i;
+    EXPECT_EQ(fieldsOf(settings), fieldsOf(GetParam().settings));
+    EXPECT_EQ(logged, GetParam().logged);
+}
+
+const HostileCase kHostileSettings[] = {
+    {"shortcutNameClimbsOut", R"({"shortcutname": "..\\..\\evil", "shortcuturl": "http://h/s.ico"})", {},
+     settingsWith([](auto& s) {
+         s.shortcutName = L"__evil";
+         s.shortcutUrl = L"http://h/s.ico";
+     }),
+     {"shortcutname tidied"}},
+    {"shortcutNameWithSlashes", R"({"shortcutname": "/Windows/evil"})", {},
+     settingsWith([](auto& s) { s.shortcutName = L"_Windows_evil"; }), {"shortcutname tidied"}},
+    {"shortcutNameIsADevice", R"({"shortcutname": "com1.lnk"})", {},
+     settingsWith([](auto& s) { s.shortcutName = L"_com1.lnk"; }), {"shortcutname tidied"}},
+    {"shortcutNameOfDotsOnly", R"({"shortcutname": ".. "})", {}, InstallerSettings{},
+     {"shortcutname refused, ignored"}},
+    {"dataIniValuesWithLineBreaks",
+     R"({"title": "Evil\r\n[setting]\r\nadshow=1", "heapsize": "512\ncleanmodel=1",)"
+     R"( "qqlink": "http://h/q\r\nuseroot=0\u0000x"})",
+     {},
+     settingsWith([](auto& s) {
+         s.windowTitle = L"Evil[setting]adshow=1";
+         s.heapSize = L"512cleanmodel=1";
+         s.qqLink = L"http://h/quseroot=0x";
+     }),
+     {"title tidied", "qqlink tidied", "heapsize tidied"}},
+    {"runAppWithLaunchParameters", R"({"runapp": "a|b=c"})", {}, InstallerSettings{}, {"runapp refused, ignored"}},
+    {"runAppWithLineBreak", R"({"runapp": "com.example.game\r\nadshow=1"})", {}, InstallerSettings{},
+     {"runapp refused, ignored"}},
+    {"addressesOfOtherSchemes",
+     R"json({"launch_h": "file:///C:/Windows/win.ini", "launch_V": "javascript:alert(1)", "shortcutname": "Example",)json"
+     R"( "shortcuturl": "\\\\server\\share\\s.ico"})",
+     {},
+     settingsWith([](auto& s) { s.shortcutName = L"Example"; }),
+     {"launch_h refused, ignored", "launch_V refused, ignored", "shortcuturl refused, ignored"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Settings, HostileOpenIdConfig, ::testing::ValuesIn(kHostileSettings),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+const HostileCase kHostileGames[] = {
+    {"everyMemberHostile",
+     R"({"result": [{"app_download_url": "http://h/g.apk", "app_package_name": "../../evil",)"
+     R"( "gamename": "..\\..\\game", "app_icon": "http://h/a b.ico", "app_obb": "HTTPS://H/G.OBB",)"
+     R"( "game_slt_url": "file:///x.png", "resolution": "1280,720,240 --index 1", "gameid": "7|show=false"}]})",
+     {gameWith([](auto& g) {
+         g.app_download_url = L"http://h/g.apk";
+         g.gamename = L"__game";
+         g.app_obb = L"HTTPS://H/G.OBB";
+     })},
+     InstallerSettings{},
+     {"result[0].app_package_name refused, ignored", "result[0].gamename tidied", "result[0].app_icon refused, ignored",
+      "result[0].game_slt_url refused, ignored", "result[0].resolution refused, ignored",
+      "result[0].gameid refused, ignored"}},
+    {"keptOnlyWhileSomethingToFetchRemains",
+     R"({"result": [{"app_package_name": "a b", "gamename": "Lost"},)"
+     R"( {"app_download_url": "javascript:x", "gameid": "7 8"},)"
+     R"( {"app_package_name": "com.kept", "gamename": "CON"}]})",
+     {gameWith([](auto& g) {
+         g.app_package_name = L"com.kept";
+         g.gamename = L"_CON";
+     })},
+     InstallerSettings{},
+     {"result[0].app_package_name refused, ignored", "result[1].app_download_url refused, ignored",
+      "result[1].gameid refused, ignored", "result[2].gamename tidied"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Games, HostileOpenIdConfig, ::testing::ValuesIn(kHostileGames),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Names and values in other scripts than Latin, and every form at its edge, come through as they are.
+const HostileCase kWellFormed[] = {
+    {"nonAsciiAndEdgeForms",
+     R"({"result": [{"app_download_url": "https://h/\u6e38\u620f.apk?a=1&b=%20#x",)"
+     R"( "app_package_name": "com.example_2.Game", "gamename": "\u6e38\u620f \u00dcber. v1.2",)"
+     R"( "resolution": "1280x720", "gameid": "abc777"}],)"
+     R"( "title": "\u6807\u9898 [x] = \"y\";", "shortcutname": "\u00dcber Game", "runapp": "com.example.game",)"
+     R"( "heapsize": "512", "qqlink": "http://h/q"})",
+     {gameWith([](auto& g) {
+         g.app_download_url = L"https://h/\u6e38\u620f.apk?a=1&b=%20#x";
+         g.app_package_name = L"com.example_2.Game";
+         g.gamename = L"\u6e38\u620f \u00dcber. v1.2";
+         g.resolution = L"1280x720";
+         g.gameid = L"abc777";
+     })},
+     settingsWith([](auto& s) {
+         s.windowTitle = L"\u6807\u9898 [x] = \"y\";";
+         s.shortcutName = L"\u00dcber Game";
+         s.runApp = L"com.example.game";
+         s.heapSize = L"512";
+         s.qqLink = L"http://h/q";
+     }),
+     {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(WellFormed, HostileOpenIdConfig, ::testing::ValuesIn(kWellFormed),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The analytics reporter against the scripted server as collector: the hits as they arrive on the
-// wire, the queue limit while the worker is held, the disabled state, immediate events that never hold
-// up their caller and a finish bounded in time, and a destructor that stops held sends. The machine id
-// from adapter lists, given and this machine's own.
+// wire, values that would cut or rewrite a hit arriving escaped and whole, the queue limit while the
+// worker is held, the disabled state, immediate events that never hold up their caller and a finish
+// bounded in time, and a destructor that stops held sends. The machine id from adapter lists, given
+// and this machine's own.
 
 #include <gtest/gtest.h>
 
@@ -124,15 +125,96 @@ TEST_P(AnalyticsHit, CarriesTheExactQueryOnTheWire) {
     }
     const std::vector<std::string> lines = requestLines(prefix + "/collect?");
     ASSERT_EQ(lines.size(), 1u);
-    // The label goes into the URL as it is ("/" and ":" stay); the blank alone is escaped, by WinINet,
-    // which never puts a bare blank into a request line.
+    // Every character of the label but letters, digits and "-_.~" arrives escaped.
     expectHit(lines[0], "GET " + prefix + "/collect?v=1&t=event&tid=UA-12345-6&cid=" + expectedMachineId() +
-                            "&ec=" + GetParam().category + "&ea=download_start&el=100_first%20try/v2:ok&ev=100&z=");
+                            "&ec=" + GetParam().category +
+                            "&ea=download_start&el=100_first%20try%2Fv2%3Aok&ev=100&z=");
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, AnalyticsHit,
                          ::testing::Values(HitCase{"Queued", true, "app2"}, HitCase{"Immediate", false, "app"}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The query of a hit's request line as key and raw value, in order.
+std::vector<std::pair<std::string, std::string>> queryOf(const std::string& requestLine) {
+    const size_t start = requestLine.find('?') + 1;
+    const std::string query = requestLine.substr(start, requestLine.find(' ', start) - start);
+    std::vector<std::pair<std::string, std::string>> parameters;
+    std::istringstream pieces(query);
+    for (std::string piece; std::getline(pieces, piece, '&');) {
+        const size_t equals = piece.find('=');
+        parameters.emplace_back(piece.substr(0, equals), equals == std::string::npos ? "" : piece.substr(equals + 1));
+    }
+    return parameters;
+}
+
+// Escaped as the collector reads it: only unreserved characters and "%XX" triples, which decode to the
+// bytes; nullopt for anything else.
+std::optional<std::string> decodedValue(const std::string& raw) {
+    std::string bytes;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        const unsigned char c = raw[i];
+        if (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~') {
+            bytes += raw[i];
+        } else if (c == '%' && i + 2 < raw.size() && std::isxdigit(static_cast<unsigned char>(raw[i + 1])) &&
+                   std::isxdigit(static_cast<unsigned char>(raw[i + 2]))) {
+            bytes += static_cast<char>(std::stoi(raw.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return bytes;
+}
+
+struct ValueCase {
+    const char* name;
+    std::wstring trackingId;
+    std::wstring action;
+    std::wstring label;  // an open id and what follows it, as the events carry them
+};
+
+class AnalyticsValue : public Analytics, public ::testing::WithParamInterface<ValueCase> {};
+
+TEST_P(AnalyticsValue, ArrivesWholeAndDecodesToTheOriginal) {
+    const std::string prefix = "/" + uniqueTag() + "-value-" + GetParam().name;
+    AnalyticsReporter reporter(collectorBase(prefix));
+    reporter.setTrackingId(GetParam().trackingId);
+    reporter.reportEvent(GetParam().action, GetParam().label);
+    ASSERT_TRUE(waitUntil([&] { return logged(prefix + "/collect?"); }));
+    const std::vector<std::string> lines = requestLines(prefix + "/collect?");
+    ASSERT_EQ(lines.size(), 1u);
+
+    const auto parameters = queryOf(lines[0]);
+    std::vector<std::string> keys;
+    std::vector<std::string> values;
+    for (const auto& [key, raw] : parameters) {
+        keys.push_back(key);
+        const std::optional<std::string> value = decodedValue(raw);
+        ASSERT_TRUE(value.has_value()) << key << " is not escaped: " << lines[0];
+        values.push_back(*value);
+    }
+    ASSERT_EQ(keys, (std::vector<std::string>{"v", "t", "tid", "cid", "ec", "ea", "el", "ev", "z"})) << lines[0];
+    const auto utf8 = [](const std::wstring& text) { return utility::ustring::wideToUtf8(text); };
+    EXPECT_EQ(values, (std::vector<std::string>{"1", "event", utf8(GetParam().trackingId), expectedMachineId(),
+                                                "app2", utf8(GetParam().action), utf8(GetParam().label), "100",
+                                                values.back()}));
+    EXPECT_FALSE(values.back().empty());
+    EXPECT_TRUE(std::all_of(values.back().begin(), values.back().end(), [](char c) { return std::isdigit(c) != 0; }));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hostile, AnalyticsValue,
+    ::testing::Values(
+        ValueCase{"Ampersand", L"UA-1-1", L"download_start", L"12345&el=other&ev=1_x"},
+        ValueCase{"Hash", L"UA-1-1", L"install#2", L"12345#cut_1"},
+        ValueCase{"Percent", L"UA-1-1", L"download_start", L"100%_%25_%zz"},
+        ValueCase{"Equals", L"UA=1", L"a=b", L"k=v=w"},
+        ValueCase{"BlanksAndPlus", L"UA-1-1", L"download start", L" first try + more "},
+        ValueCase{"SlashColonQuestion", L"UA-1-1", L"download_start", L"/v2:ok?x;y,z"},
+        ValueCase{"NonAscii", L"UA-\u00e9", L"\u5b89\u88c5", L"\u6e38\u620f_\u00fcber_\U0001F3AE"},
+        ValueCase{"Everything", L"UA-1-1", L"download_Success", L"a&b#c%d=e f\u6e38\r\n_30"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Analytics, DropsEventsBeyondOneHundredWaiting) {
     const std::string label = uniqueTag() + "-limit-";

@@ -81,6 +81,7 @@ TEST(GamePackagePlan, FilesAndInstallCommand) {
     EXPECT_EQ(files.application, L"C:\\Pelora\\Example Game.apk");
     EXPECT_EQ(files.expansion, L"C:\\Pelora\\com.example.game.obb");
     EXPECT_EQ(files.icon, L"C:\\Pelora\\com.example.game.ico");
+    EXPECT_EQ(files.shortcut, L"Example Game");
     EXPECT_EQ(installCommand(files, plain), L"installapk --index 0 --filename \"C:\\Pelora\\Example Game.apk\" --wait --hide");
 
     // A folder from the registry may lack its trailing separator: the files stay inside it.
@@ -96,12 +97,15 @@ TEST(GamePackagePlan, FilesAndInstallCommand) {
               L"--fileobb \"C:\\Pelora\\com.example.game.obb\" --wait --hide");
 }
 
+// The names of a command line's game arrive unchecked: its files and shortcut still stay where they belong.
 TEST(GamePackagePlan, NamesFromTheChannelNeverLeaveTheFolder) {
     const GameFiles files = gameFiles(L"C:\\P\\", game(L"..\\..\\Windows\\evil", L"../x:y"));
-    EXPECT_EQ(files.application, L"C:\\P\\.._.._Windows_evil.apk");
-    EXPECT_EQ(files.icon, L"C:\\P\\.._x_y.ico");
-    EXPECT_EQ(safeFileName(L".."), L"_..");
-    EXPECT_EQ(safeFileName(L"A \"quoted\" <game>|?*"), L"A _quoted_ _game____");
+    EXPECT_EQ(files.application, L"C:\\P\\__Windows_evil.apk");
+    EXPECT_EQ(files.icon, L"C:\\P\\_x_y.ico");
+    EXPECT_EQ(files.shortcut, L"__Windows_evil");
+    EXPECT_EQ(gameFiles(L"C:\\P\\", game(L"..", L"com.g")).shortcut, L"") << "no name, no shortcut";
+    EXPECT_EQ(gameFiles(L"C:\\P\\", game(L"A \"quoted\" <game>|?*", L"com.g")).application,
+              L"C:\\P\\A _quoted_ _game____.apk");
 }
 
 TEST(GamePackagePlan, WhichFirstPackagesStartTheEmulatorDirectly) {
