@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "app/DelayedImports.h"
 #include "app/DownloaderImpl.h"
 #include "app/LibrarySearch.h"
 #include "common/Log.h"
@@ -64,6 +65,14 @@ void installCrashReporter() {
     setRestartExePath(exePath);
 }
 
+// What the loader says when a DLL of an import table is missing; the log does not exist yet.
+void reportMissingImport(const app::MissingImport& missing) {
+    const std::wstring text = missing.function.empty()
+                                  ? missing.dll + L" was not found in the system folder."
+                                  : L"The function " + missing.function + L" was not found in " + missing.dll + L".";
+    ::MessageBoxW(nullptr, text.c_str(), L"Error", MB_OK | MB_ICONERROR);
+}
+
 // A download process of ours must not outlive the downloader. Nothing here starts one any more, so the
 // search runs beside the rest of the shutdown; taskkill's own waits bound it.
 void killDownloadProcesses() { utility::process::killByImageName(L"pelcurl.exe"); }
@@ -89,6 +98,10 @@ void shutDown() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     // Before anything may load a DLL.
     const bool searchRestricted = app::restrictLibrarySearch();
+    if (const auto missing = app::bindDelayedImports(instance)) {
+        reportMissingImport(*missing);
+        return 0;
+    }
     if (FAILED(::CoInitialize(nullptr))) {
         ::MessageBoxW(nullptr, L"Error", L"CoInitialize error", MB_OK);
         return 0;
