@@ -111,24 +111,32 @@ struct Planting {
 
 void PrintTo(const Planting& planting, std::ostream* out) { *out << planting.name; }
 
-constexpr wchar_t kProgramName[] = L"dllsearch.exe";
-
-// Wine takes its own DLL over a file of the same name in the program's folder unless told to prefer
-// the file, as Windows does; told for this program only, and for the case only. (Wine reads
-// WINEDLLOVERRIDES from its own environment, not from the one a Windows program hands a child.)
-class PreferFilesOver {
+// Wine's load order of some DLLs for one program name, for one case
+// (HKCU\\Software\\Wine\\AppDefaults\\<program>\\DllOverrides). Wine reads WINEDLLOVERRIDES from its own
+// environment, not from the one a Windows program hands its child, so that variable cannot scope it.
+class WineLoadOrder {
 public:
-    explicit PreferFilesOver(const std::vector<std::wstring>& dlls) {
-        const std::wstring key = std::wstring(L"Software\\Wine\\AppDefaults\\") + kProgramName + L"\\DllOverrides";
+    WineLoadOrder(const std::wstring& program, const std::vector<std::wstring>& dlls, const std::wstring& order) {
+        const std::wstring key = L"Software\\Wine\\AppDefaults\\" + program + L"\\DllOverrides";
         for (const std::wstring& dll : dlls) {
             guards_.push_back(std::make_unique<e2e::RegistryValueGuard>(key, dll.substr(0, dll.rfind(L'.'))));
-            EXPECT_TRUE(guards_.back()->set(L"native,builtin"));
+            EXPECT_TRUE(guards_.back()->set(order));
         }
     }
 
 private:
     std::vector<std::unique_ptr<e2e::RegistryValueGuard>> guards_;
 };
+
+// The texts of a system dialog's static controls.
+std::vector<std::wstring> staticTexts(HWND dialog) {
+    std::vector<std::wstring> texts;
+    for (HWND child = ::FindWindowExW(dialog, nullptr, L"Static", nullptr); child != nullptr;
+         child = ::FindWindowExW(dialog, child, L"Static", nullptr)) {
+        texts.push_back(e2e::windowTitle(child));
+    }
+    return texts;
+}
 
 }  // namespace
 
@@ -146,12 +154,13 @@ TEST(DownloaderImports, NameOnlyDllsTheSystemFolderAlwaysProvides) {
 class PlantedLibrary : public ::testing::TestWithParam<Planting> {};
 
 // Each planted DLL writes "<its name>.loaded" beside itself once loaded; the program must show its
-// window and end normally without one of them being loaded.
+// window and end normally without one of them being loaded. Wine prefers its own DLLs over files in
+// the program's folder unless told otherwise; it is told to prefer the files, as Windows does.
 TEST_P(PlantedLibrary, IsNeverLoaded) {
     const Planting& c = GetParam();
-    const PreferFilesOver preferFiles(c.dlls);
+    const WineLoadOrder filesFirst(L"dllsearch.exe", c.dlls, L"native,builtin");
     const ScratchDir pathFolder;
-    e2e::AppProcess app(toolPath(L"downloader.exe"), kProgramName);
+    e2e::AppProcess app(toolPath(L"downloader.exe"), L"dllsearch.exe");
     const std::wstring folder = c.onPath ? pathFolder.path() : app.folder();
     for (const std::wstring& dll : c.dlls) {
         ASSERT_TRUE(::CopyFileW(toolPath(L"..\\plantedlib\\plantedlib.dll").c_str(), (folder + dll).c_str(), FALSE));
@@ -184,3 +193,20 @@ INSTANTIATE_TEST_SUITE_P(
         Planting{"crash_reporter_on_the_path", true, {L"crashreport.dll"}}),
     [](const ::testing::TestParamInfo<Planting>& info) { return std::string(info.param.name); });
 
+
+// A system without one of the delay-loaded DLLs (Wine told to load it neither way): the program says
+// which, as the loader did when the DLL was in the import table, and ends before anything else ran.
+TEST(DownloaderWithoutSystemDll, SaysWhichAndEnds) {
+    const WineLoadOrder none(L"nosystemdll.exe", {L"iphlpapi.dll"}, L"");
+    e2e::AppProcess app(toolPath(L"downloader.exe"), L"nosystemdll.exe");
+    ASSERT_TRUE(app.start());
+    const HWND box = app.waitForWindow(L"#32770");
+    ASSERT_NE(box, nullptr) << "no box; exit code " << app.exitCode().value_or(STILL_ACTIVE);
+    EXPECT_EQ(e2e::windowTitle(box), L"Error");
+    const std::vector<std::wstring> texts = staticTexts(box);
+    EXPECT_NE(std::find(texts.begin(), texts.end(), L"IPHLPAPI.DLL was not found in the system folder."), texts.end());
+    EXPECT_TRUE(app.windows(L"updateMframe").empty());
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(app.waitForExit(std::chrono::seconds(30)));
+    EXPECT_EQ(app.exitCode().value_or(STILL_ACTIVE), 0u);
+}
