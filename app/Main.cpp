@@ -7,8 +7,10 @@
 
 #include <string>
 
+#include "app/DelayedImports.h"
 #include "app/DownloaderImpl.h"
 #include "app/InstallerSigner.h"
+#include "app/LibrarySearch.h"
 #include "common/Log.h"
 #include "common/LogPrint.h"
 #include "config/CommonInit.h"
@@ -41,14 +43,15 @@ void initSkin(HINSTANCE instance) {
     toolkit::loadSkinPackage(instance, kSkinResourceId);
 }
 
-// The crash reporter ships separately and may be missing; the program runs the same without it.
+// The crash reporter ships separately, beside the program, and may be missing; the program runs the same
+// without it.
 void installCrashReporter() {
     using InitBugReportFn = int(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*);
     using SetShowReportUIFn = int(__cdecl*)(int);
     using SetRestartExePathFn = int(__cdecl*)(const wchar_t*);
 
     // Never freed: the reporter must stay loaded to catch a crash at any later moment.
-    HMODULE library = ::LoadLibraryW(L"crashreport.dll");
+    HMODULE library = app::loadLibraryFrom(utility::ustring::exeDir(), L"crashreport.dll");
     if (library == nullptr) return;
     auto initBugReport = reinterpret_cast<InitBugReportFn>(::GetProcAddress(library, "InitBugReport"));
     if (initBugReport == nullptr) return;
@@ -61,6 +64,14 @@ void installCrashReporter() {
     wchar_t exePath[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, exePath, MAX_PATH);
     setRestartExePath(exePath);
+}
+
+// What the loader says when a DLL of an import table is missing; the log does not exist yet.
+void reportMissingImport(const app::MissingImport& missing) {
+    const std::wstring text = missing.function.empty()
+                                  ? missing.dll + L" was not found in the system folder."
+                                  : L"The function " + missing.function + L" was not found in " + missing.dll + L".";
+    ::MessageBoxW(nullptr, text.c_str(), L"Error", MB_OK | MB_ICONERROR);
 }
 
 // A download process of ours must not outlive the downloader. Nothing here starts one any more, so the
@@ -86,6 +97,12 @@ void shutDown() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
+    // Before anything may load a DLL.
+    const bool searchRestricted = app::restrictLibrarySearch();
+    if (const auto missing = app::bindDelayedImports(instance)) {
+        reportMissingImport(*missing);
+        return 0;
+    }
     if (FAILED(::CoInitialize(nullptr))) {
         ::MessageBoxW(nullptr, L"Error", L"CoInitialize error", MB_OK);
         return 0;
@@ -97,6 +114,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
     utility::UiDispatcher::create();
     PEL_LOG(L"downloader start. version is : %s *******************************************************", kVersion);
     PEL_LOG(L"commoninit end");
+    PEL_LOG(L"DLLs named without a path come from %s",
+            searchRestricted ? L"the system folder only" : L"the legacy search order without the current folder");
     {
         toolkit::GdiPlusSession gdiPlus;
         initSkin(instance);

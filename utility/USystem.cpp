@@ -1,10 +1,23 @@
 #include "utility/USystem.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include "common/LogPrint.h"
 
 namespace utility::usystem {
+
+namespace {
+
+// By its full path: Windows looks for a bare name in the current folder first, where anyone may have put
+// an iexplore.exe of their own that would then run elevated.
+std::wstring internetExplorerPath() {
+    wchar_t folder[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, folder))) return {};
+    return std::wstring(folder) + L"\\Internet Explorer\\iexplore.exe";
+}
+
+}  // namespace
 
 void showWndOnTop(HWND window) {
     PEL_LOG(L"showWndOnTop begin");
@@ -57,7 +70,8 @@ void openUrl(const std::wstring& url) {
         if (info.hProcess != nullptr) ::CloseHandle(info.hProcess);
         return;
     }
-    ::ShellExecuteW(nullptr, L"open", L"iexplore.exe", url.c_str(), nullptr, SW_SHOW);
+    const std::wstring browser = internetExplorerPath();
+    if (!browser.empty()) ::ShellExecuteW(nullptr, L"open", browser.c_str(), url.c_str(), nullptr, SW_SHOW);
 }
 
 }  // namespace utility::usystem
