@@ -22,7 +22,6 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "testca"))
 
 import nginx_fixture  # noqa: E402
