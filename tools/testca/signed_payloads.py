@@ -23,6 +23,8 @@ import subprocess
 import sys
 import tempfile
 
+import testca
+
 # output file, certificate that signs, certificates the signature carries beside it
 SIGNED = [
     ("by-publisher.exe", "publisher", []),
@@ -83,14 +85,8 @@ def main():
               "scripts/test, whose Wine session makes the authority and trusts its root, or give --ca",
               file=sys.stderr)
         return 1
-    try:
-        make(os.path.realpath(args.ca), args.payload, os.path.realpath(args.out))
-    except (OSError, subprocess.CalledProcessError) as e:
-        detail = getattr(e, "stderr", None)
-        print("signed_payloads.py: %s%s" % (e, ("\n" + detail.decode(errors="replace")) if detail else ""),
-              file=sys.stderr)
-        return 1
-    return 0
+    return testca.run_reporting(
+        "signed_payloads.py", lambda: make(os.path.realpath(args.ca), args.payload, os.path.realpath(args.out)))
 
 
 if __name__ == "__main__":

@@ -148,18 +148,23 @@ def make(directory):
         shutil.rmtree(work, ignore_errors=True)
 
 
+def run_reporting(program, work):
+    """Runs work(); 0, or 1 after one line on stderr naming what failed (with openssl's own words)."""
+    try:
+        work()
+    except (OSError, subprocess.CalledProcessError) as e:
+        detail = getattr(e, "stderr", None)
+        print("%s: %s%s" % (program, e, ("\n" + detail.decode(errors="replace")) if detail else ""),
+              file=sys.stderr)
+        return 1
+    return 0
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawTextHelpFormatter)
     ap.add_argument("--dir", required=True, help="folder for the authority's files (created if needed)")
     args = ap.parse_args()
-    try:
-        make(os.path.realpath(args.dir))
-    except (OSError, subprocess.CalledProcessError) as e:
-        detail = getattr(e, "stderr", None)
-        print("testca.py: %s%s" % (e, ("\n" + detail.decode(errors="replace")) if detail else ""),
-              file=sys.stderr)
-        return 1
-    return 0
+    return run_reporting("testca.py", lambda: make(os.path.realpath(args.dir)))
 
 
 if __name__ == "__main__":
