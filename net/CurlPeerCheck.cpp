@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/LogPrint.h"
+#include "net/CurlUrl.h"
 #include "utility/UString.h"
 
 namespace utility {
@@ -25,16 +26,6 @@ struct ChainFree {
     void operator()(PCCERT_CHAIN_CONTEXT chain) const { ::CertFreeCertificateChain(chain); }
 };
 using UniqueChain = std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainFree>;
-
-struct UrlFree {
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
-using UniqueUrl = std::unique_ptr<CURLU, UrlFree>;
-
-struct CurlTextFree {
-    void operator()(char* text) const { curl_free(text); }
-};
-using UniqueCurlText = std::unique_ptr<char, CurlTextFree>;
 
 const wchar_t* reasonOf(DWORD error) {
     switch (error) {
@@ -58,18 +49,11 @@ const wchar_t* reasonOf(DWORD error) {
 // The host the current request goes to (a redirect's target once one is followed); empty when unknown.
 std::wstring currentHost(CURL* curl) {
     char* url = nullptr;
-    const UniqueUrl parsed(curl_url());
-    if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &url) != CURLE_OK || url == nullptr || !parsed ||
-        curl_url_set(parsed.get(), CURLUPART_URL, url, 0) != CURLUE_OK) {
-        return {};
-    }
-    char* host = nullptr;
-    if (curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK) return {};
-    const UniqueCurlText owned(host);
-    std::string name(host);
+    if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &url) != CURLE_OK || url == nullptr) return {};
+    std::wstring host = CurlUrl(url).part(CURLUPART_HOST);
     // An IPv6 address comes in brackets.
-    if (name.size() > 2 && name.front() == '[' && name.back() == ']') name = name.substr(1, name.size() - 2);
-    return ustring::ansiToWide(name);
+    if (host.size() > 2 && host.front() == L'[' && host.back() == L']') host = host.substr(1, host.size() - 2);
+    return host;
 }
 
 // The certificate the server showed in the connection's TLS handshake.

@@ -3,33 +3,12 @@
 #include <windows.h>
 #include <shlwapi.h>
 
-#include <curl/curl.h>
-
-#include <memory>
-
+#include "net/CurlUrl.h"
 #include "utility/UString.h"
 
 namespace utility {
 
 namespace {
-
-struct UrlCleanup {
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
-using UrlHandle = std::unique_ptr<CURLU, UrlCleanup>;
-
-struct CurlTextFree {
-    void operator()(char* text) const { curl_free(text); }
-};
-using CurlText = std::unique_ptr<char, CurlTextFree>;
-
-// One part of a parsed URL; empty when it has none.
-std::wstring urlPart(CURLU* url, CURLUPart which) {
-    char* text = nullptr;
-    if (curl_url_get(url, which, &text, 0) != CURLUE_OK) return {};
-    const CurlText owner(text);
-    return ustring::ansiToWide(text);
-}
 
 bool startsWith(const std::wstring& text, const wchar_t* prefix) { return text.rfind(prefix, 0) == 0; }
 
@@ -58,11 +37,11 @@ std::wstring noProxyList(const std::wstring& bypass, const std::wstring& host) {
 
 CurlProxyOptions curlProxyOptions(const SystemProxy& system, const std::string& url) {
     if (system.servers.empty()) return {};
-    const UrlHandle parsed(curl_url());
-    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return {};
-    const std::wstring proxy = proxyForScheme(system.servers, urlPart(parsed.get(), CURLUPART_SCHEME));
+    const CurlUrl parsed(url);
+    if (!parsed.valid()) return {};
+    const std::wstring proxy = proxyForScheme(system.servers, parsed.part(CURLUPART_SCHEME));
     if (proxy.empty()) return {};
-    const std::wstring host = urlPart(parsed.get(), CURLUPART_HOST);
+    const std::wstring host = parsed.part(CURLUPART_HOST);
     return {ustring::wideToAnsi(proxy), ustring::wideToAnsi(noProxyList(system.bypass, host))};
 }
 
