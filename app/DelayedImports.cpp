@@ -1,16 +1,16 @@
 #include "app/DelayedImports.h"
 
-#include <cstring>
-
 #include "app/LibrarySearch.h"
+#include "utility/UString.h"
+#include "utility/USystem.h"
 
 namespace app {
 
 namespace {
 
-std::wstring widen(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
-
-HMODULE loadSystemLibrary(const char* name) { return loadLibraryFrom(systemFolder(), widen(name)); }
+HMODULE loadSystemLibrary(const char* name) {
+    return loadLibraryFrom(utility::usystem::systemFolder(), utility::ustring::ansiToWide(name));
+}
 
 // An imported function's name, or its ordinal in the form GetProcAddress takes.
 const char* procedureOf(const BYTE* image, const IMAGE_THUNK_DATA& entry) {
@@ -20,7 +20,7 @@ const char* procedureOf(const BYTE* image, const IMAGE_THUNK_DATA& entry) {
 
 std::wstring describe(const char* procedure) {
     if (IS_INTRESOURCE(procedure)) return L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(procedure));
-    return widen(procedure);
+    return utility::ustring::ansiToWide(procedure);
 }
 
 // dlltool's descriptors hold addresses relative to the image, as the helper requires.
@@ -29,12 +29,12 @@ std::optional<MissingImport> bind(BYTE* image, const ImgDelayDescr& descriptor) 
     if (names[0].u1.AddressOfData == 0) return std::nullopt;  // linked, but nothing of it is called
     const char* dll = reinterpret_cast<const char*>(image + descriptor.rvaDLLName);
     const HMODULE module = loadSystemLibrary(dll);
-    if (module == nullptr) return MissingImport{widen(dll), {}};
+    if (module == nullptr) return MissingImport{utility::ustring::ansiToWide(dll), {}};
     auto* addresses = reinterpret_cast<IMAGE_THUNK_DATA*>(image + descriptor.rvaIAT);
     for (size_t i = 0; names[i].u1.AddressOfData != 0; ++i) {
         const char* procedure = procedureOf(image, names[i]);
         const FARPROC address = ::GetProcAddress(module, procedure);
-        if (address == nullptr) return MissingImport{widen(dll), describe(procedure)};
+        if (address == nullptr) return MissingImport{utility::ustring::ansiToWide(dll), describe(procedure)};
         addresses[i].u1.Function = reinterpret_cast<ULONG_PTR>(address);
     }
     // The helper then knows the DLL is loaded; it stays loaded for the life of the process.

@@ -34,11 +34,4 @@ HMODULE loadLibraryFrom(const std::wstring& folder, const std::wstring& name) {
     return ::LoadLibraryExW((folder + name).c_str(), nullptr, flags);
 }
 
-std::wstring systemFolder() {
-    wchar_t folder[MAX_PATH] = {};
-    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return {};
-    return std::wstring(folder, length) + L"\\";
-}
-
 }  // namespace app

@@ -20,7 +20,4 @@ bool restrictLibrarySearch();
 // with the system's error, when it cannot; always null for an empty folder.
 HMODULE loadLibraryFrom(const std::wstring& folder, const std::wstring& name);
 
-// The system folder, with a trailing backslash.
-std::wstring systemFolder();
-
 }  // namespace app

@@ -63,12 +63,6 @@ std::optional<DWORD> runToExit(const std::wstring& file, const std::wstring& par
     return exitCode;
 }
 
-std::wstring systemFolder() {
-    wchar_t folder[MAX_PATH] = {};
-    ::GetSystemDirectoryW(folder, MAX_PATH);
-    return folder;
-}
-
 }  // namespace
 
 bool shell(const std::wstring& file, const std::wstring& params) {
@@ -106,7 +100,7 @@ bool execute(const std::wstring& file, const std::wstring& params, DWORD timeout
 void killByImageName(const std::wstring& imageName) {
     // By its full path: the search path starts at this program's own folder, where anyone may have put a
     // taskkill.exe of their own that would then run elevated.
-    const std::wstring taskkill = systemFolder() + L"\\taskkill.exe";
+    const std::wstring taskkill = usystem::systemFolder() + L"taskkill.exe";
     // Taskkill answers 1 to an option it rejects, as some builds (Wine's among them) do "/T"; 128 means no
     // process had that name, which is the usual case and needs no second run.
     if (runToExit(taskkill, L"/F /IM " + imageName + L" /T", kKillTimeoutMs) != kTaskkillRejected) return;

@@ -74,4 +74,11 @@ void openUrl(const std::wstring& url) {
     if (!browser.empty()) ::ShellExecuteW(nullptr, L"open", browser.c_str(), url.c_str(), nullptr, SW_SHOW);
 }
 
+std::wstring systemFolder() {
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    return std::wstring(folder, length) + L"\\";
+}
+
 }  // namespace utility::usystem

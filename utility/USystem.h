@@ -19,6 +19,9 @@ WindowsVersion windowsVersion();
 
 bool isVistaOrLater();
 
+// The system folder ("C:\\Windows\\System32\\"), with its closing backslash; empty if Windows does not say.
+std::wstring systemFolder();
+
 // Opens the address in the user's browser.
 void openUrl(const std::wstring& url);
 
