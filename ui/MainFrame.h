@@ -11,6 +11,7 @@
 
 #include "net/HttpClientWrapper.h"
 #include "toolkit/SkinWindow.h"
+#include "ui/TransferRate.h"
 #include "utility/TaskThread.h"
 
 class DMainFrame : public toolkit::SkinWindow, public utility::CHttpClientWrapper::IHttpDownloadSink {
@@ -57,6 +58,7 @@ private:
 
     // The model's callbacks.
     void onPlayerProgress(int percent, int64_t received, int64_t total);
+    void showTransferRate(int64_t received, int64_t total);
     void onPlayerDownloaded();
     void onPlayerDownloadFailed();
     void onPlayerInstalled(bool success);
@@ -84,6 +86,7 @@ private:
     bool finished_ = false;
     int lastPercent_ = 0;
     int64_t lastReceived_ = 0;
+    ui::TransferRate rate_;
     DWORD installClickTime_ = 0;
     std::wstring localeCode_;
     std::wstring gameName_;

@@ -8,6 +8,7 @@
 #include "ui/MainFrame.h"
 #include "ui/MessageBox.h"
 #include "ui/ProgressTexts.h"
+#include "ui/TransferRate.h"
 #include "utility/AsyncRun.h"
 #include "utility/Runable.h"
 #include "utility/UiDispatcher.h"
@@ -29,6 +30,7 @@ void DMainFrame::onPlayerProgress(int percent, int64_t received, int64_t total) 
         return;
     }
     if (received == 0 || total == 0) return;
+    showTransferRate(received, total);
     setText(L"downloadProgressLabel", ui::sizeLine(received, total));
     setText(L"loadingprogresslabel",
             ui::statusLine(getString(L"Label_downloading"), percent, received, total, arabicInterface()));
@@ -38,8 +40,16 @@ void DMainFrame::onPlayerProgress(int percent, int64_t received, int64_t total) 
     lastPercent_ = percent < 2 ? 1 : percent;
 }
 
+void DMainFrame::showTransferRate(int64_t received, int64_t total) {
+    rate_.add(::GetTickCount(), received);
+    const ui::TimeLeftTexts timeLeft{getString(L"progress_left_seconds"), getString(L"progress_left_minutes"),
+                                     getString(L"progress_left_hours")};
+    setText(L"downloadSpeedLabel", ui::rateLine(rate_.bytesPerSecond(), received, total, timeLeft));
+}
+
 void DMainFrame::onPlayerDownloaded() {
     setText(L"loadingprogresslabel", getString(L"Label_installing_waiting"));
+    setText(L"downloadSpeedLabel", L"");
     if (toolkit::CSkinControl* sizeLine = findControl(L"downloadProgressLabel")) sizeLine->setVisible(false);
     stopInstallingTimer();
     utility::runAsyncThenCollect([] { downloaderModel()._threadInsPlayer(); });

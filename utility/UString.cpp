@@ -127,6 +127,14 @@ bool endsWith(const std::wstring& text, const std::wstring& suffix) {
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+std::wstring replaceAll(std::wstring text, const std::wstring& from, const std::wstring& to) {
+    if (from.empty()) return text;
+    for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
 std::vector<std::wstring> split(const std::wstring& text, const std::wstring& separator) {
     std::vector<std::wstring> pieces;
     if (text.empty() || separator.empty()) return pieces;

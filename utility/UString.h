@@ -37,6 +37,8 @@ bool headerValue(const char* headers, const char* name, std::string& out);
 bool isAllDigits(const std::wstring& text);
 bool endsWith(const std::string& text, const std::string& suffix);
 bool endsWith(const std::wstring& text, const std::wstring& suffix);
+// Every occurrence of `from` replaced by `to`, left to right; what `to` brings in is not searched again.
+std::wstring replaceAll(std::wstring text, const std::wstring& from, const std::wstring& to);
 
 // Pieces between separators, each trimmed of blanks; empty pieces are kept. Empty text or separator
 // gives no pieces.

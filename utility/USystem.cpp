@@ -59,19 +59,33 @@ WindowsVersion windowsVersion() {
 
 bool isVistaOrLater() { return windowsVersion().major > 5; }
 
-void openUrl(const std::wstring& url) {
+namespace {
+
+// The shell's "open" on a document, address or folder, without waiting for what it starts.
+bool shellOpen(const std::wstring& target) {
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     info.lpVerb = L"open";
-    info.lpFile = url.c_str();
+    info.lpFile = target.c_str();
     info.nShow = SW_SHOW;
-    if (::ShellExecuteExW(&info)) {
-        if (info.hProcess != nullptr) ::CloseHandle(info.hProcess);
-        return;
-    }
+    if (!::ShellExecuteExW(&info)) return false;
+    if (info.hProcess != nullptr) ::CloseHandle(info.hProcess);
+    return true;
+}
+
+}  // namespace
+
+void openUrl(const std::wstring& url) {
+    if (shellOpen(url)) return;
     const std::wstring browser = internetExplorerPath();
     if (!browser.empty()) ::ShellExecuteW(nullptr, L"open", browser.c_str(), url.c_str(), nullptr, SW_SHOW);
+}
+
+bool openFolder(const std::wstring& folder) {
+    if (shellOpen(folder)) return true;
+    PEL_LOG(L"cannot open folder %s, error = %u", folder.c_str(), ::GetLastError());
+    return false;
 }
 
 std::wstring systemFolder() {

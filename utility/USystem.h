@@ -24,5 +24,7 @@ std::wstring systemFolder();
 
 // Opens the address in the user's browser.
 void openUrl(const std::wstring& url);
+// Shows the folder in the system's file browser; false, logged, when the shell cannot.
+bool openFolder(const std::wstring& folder);
 
 }  // namespace utility::usystem

@@ -19,6 +19,7 @@
 #include "toolkit/TextTables.h"
 #include "ui/LanguageTexts.h"
 #include "ui/LicenceText.h"
+#include "ui/TransferRate.h"
 #include "utility/ScopedHandle.h"
 #include "utility/UProcess.h"
 #include "utility/UString.h"
@@ -196,6 +197,12 @@ TEST_F(ProductSkin, EveryTranslationFitsItsControl) {
         expectFits(*manager, L"installnowbtn", code);
         manager->findControl(L"titlename")->setText(strings.get(L"titlename"));
         expectFits(*manager, L"titlename", code);
+        // The speed line at its longest: a four-digit speed and hours of waiting.
+        const ui::TimeLeftTexts timeLeft{strings.get(L"progress_left_seconds"), strings.get(L"progress_left_minutes"),
+                                         strings.get(L"progress_left_hours")};
+        manager->findControl(L"downloadSpeedLabel")->setText(ui::speedText(1023 * 1024.0) + L" \x00B7 " +
+                                                             ui::timeLeftText(99 * 3600 + 58 * 60, timeLeft));
+        expectFits(*manager, L"downloadSpeedLabel", code);
         auto confirmation = build(L"downloaderbox.xml");
         for (const auto& [control, key] : {std::pair{L"btnLeft", L"Yes"}, {L"btnRight", L"No"}, {L"titlelabel", L"MSGBox_noice"}}) {
             confirmation->findControl(control)->setText(strings.get(key));
@@ -204,24 +211,33 @@ TEST_F(ProductSkin, EveryTranslationFitsItsControl) {
     }
 }
 
-// The viewer draws every layout in every language; the pictures stay with the test results.
+// The viewer's picture of a layout in a language; extra options choose a page and set texts.
+void expectPicture(const std::wstring& picture, const wchar_t* layout, const std::wstring& code,
+                   const std::wstring& options = L"") {
+    ::DeleteFileW(picture.c_str());
+    EXPECT_TRUE(utility::process::execute(testsupport::toolPath(L"skinviewer.exe"),
+                                          L"--language " + code + L" --png \"" + picture + L"\" " + options + layout,
+                                          30000))
+        << testing::PrintToString(picture);
+    EXPECT_GT(testsupport::fileSize(picture), 2000) << testing::PrintToString(picture);
+}
+
+// The viewer draws every layout in every language, and the failure pages with their texts; the
+// pictures stay with the test results.
 TEST_F(ProductSkin, ViewerPaintsEveryLayoutInEveryLanguage) {
     const std::wstring folder = PELORA_SKIN_PICTURES;
     ::CreateDirectoryW(folder.c_str(), nullptr);
-    for (const wchar_t* layout : kLayouts) {
-        std::wstring stem = layout;
-        stem = stem.substr(stem.find_last_of(L'/') + 1);
-        stem = stem.substr(0, stem.find(L'.'));
-        for (const wchar_t* code : kLanguages) {
-            const std::wstring picture = folder + L"\\" + stem + L"_" + code + L".png";
-            ::DeleteFileW(picture.c_str());
-            EXPECT_TRUE(utility::process::execute(testsupport::toolPath(L"skinviewer.exe"),
-                                                  L"--language " + std::wstring(code) + L" --png \"" + picture + L"\" " +
-                                                      layout,
-                                                  30000))
-                << testing::PrintToString(picture);
-            EXPECT_GT(testsupport::fileSize(picture), 2000) << testing::PrintToString(picture);
+    for (const wchar_t* code : kLanguages) {
+        for (const wchar_t* layout : kLayouts) {
+            std::wstring stem = layout;
+            stem = stem.substr(stem.find_last_of(L'/') + 1);
+            stem = stem.substr(0, stem.find(L'.'));
+            expectPicture(folder + L"\\" + stem + L"_" + code + L".png", layout, code);
         }
+        const model::LanguageStrings strings = language(code);
+        expectPicture(folder + L"\\mainframe_download_failed_" + code + L".png", L"mainframe.xml", code,
+                      L"--page 6 --set \"downloadFailedLabel.text=" + strings.get(L"download_failed_connection") + L"\" ");
+        expectPicture(folder + L"\\mainframe_install_failed_" + code + L".png", L"mainframe.xml", code, L"--page 7 ");
     }
 }
 

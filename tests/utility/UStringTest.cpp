@@ -108,4 +108,17 @@ TEST(SmallHelpers, NumbersDigitsAndSuffixes) {
     EXPECT_EQ(us::exeDir().back(), L'\\');
 }
 
+TEST(ReplaceAll, ReplacesEveryPlaceholderOnceAndNeverItsOwnOutput) {
+    struct Case {
+        const wchar_t *text, *from, *to, *expected;
+    } cases[] = {
+        {L"{game} and {game}", L"{game}", L"Chess", L"Chess and Chess"},
+        {L"{n}", L"{n}", L"{n}{n}", L"{n}{n}"},  // a name holding the placeholder stays as it is
+        {L"no placeholder", L"{n}", L"5", L"no placeholder"},
+        {L"{n}", L"", L"5", L"{n}"},
+        {L"", L"{n}", L"5", L""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(us::replaceAll(c.text, c.from, c.to), c.expected) << c.text;
+}
+
 }  // namespace
