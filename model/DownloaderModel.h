@@ -2,7 +2,7 @@
 // The one object that does the downloader's work: who it is (from its file name and command line),
 // where the emulator goes, fetching and installing the emulator, starting it, and reporting events.
 // The window drives it and learns the outcomes through the four callbacks, always on the window
-// thread except the final 100 % progress report. Every flow runs without a window.
+// thread. Every flow runs without a window.
 
 #include <windows.h>
 
@@ -11,10 +11,14 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "model/DownloadFailure.h"
+#include "model/DownloadFailureTally.h"
 #include "model/GamePackage.h"
+#include "model/InstallOutcome.h"
 #include "model/InstallerSettings.h"
 #include "model/LanguageStrings.h"
 #include "model/MarketAnswers.h"
@@ -34,10 +38,12 @@ public:
     DownloaderModel(const DownloaderModel&) = delete;
     DownloaderModel& operator=(const DownloaderModel&) = delete;
 
+    // percent -1 (with 0, 0): waiting for the installer's address.
     std::function<void(int percent, int64_t received, int64_t total)> progressCallback;
     std::function<void()> downloadSucceededCallback;
-    std::function<void()> downloadFailedCallback;
-    std::function<void(bool created)> installFinishedCallback;
+    // Every fallback failed, or the installer was refused before it ran (NotGenuine).
+    std::function<void(DownloadFailure)> downloadFailedCallback;
+    std::function<void(InstallOutcome)> installFinishedCallback;
 
     // Identity from the running executable's name and the command line (may be null), the install
     // folder, and the start of the player-URL worker. Window thread, once.
@@ -67,12 +73,16 @@ public:
     // Downloads the emulator's installer once its address is known (waiting up to 8 s for it, without
     // ever blocking the window thread). Window thread.
     void startDownloadPlayer();
+    // The whole download again, continuing the partial file where an earlier run from the same address
+    // stopped. Does nothing (logged) while a download or an installation runs. Window thread.
+    void retryDownloadPlayer();
 
-    // The installation: closes running emulators, runs the installer, writes the channel's settings.
+    // The installation: closes running emulators, runs the installer, writes the channel's settings once
+    // the emulator is in place. A refused installer is deleted and reported as a failed download.
     // A pool thread, never the window thread.
     void _threadInsPlayer();
-    // True when the process was created, whatever happened afterwards.
-    bool runInstallerAndWait(const std::wstring& installerPath, const std::wstring& parameters);
+    // Runs the installer and waits for it; what it left in the install folder decides the outcome.
+    InstallOutcome runInstallerAndWait(const std::wstring& installerPath, const std::wstring& parameters);
     void killPlayerProcesses();
     // How long the installer may run before the model stops waiting (3 minutes; tests shorten it).
     void setInstallerWaitMs(DWORD milliseconds) { installerWaitMs_ = milliseconds; }
@@ -111,17 +121,25 @@ private:
     void _threadGetPlayerUrl();
     void _keepPlayerAddresses(const PlayerAddresses& addresses);
     void _getPackageByOpenID();
+    void _beginDownload(bool continuePartial);
+    bool _downloadRunning() const { return downloading_ || urlWaitTimerId_ != 0; }
+    void _startDownloadWorker();
     void _threadDownloadPlayer();
-    bool _downloadByENUrl(const std::wstring& target);
+    bool _downloadByENUrl(const std::wstring& target, DownloadFailureTally& tally);
     bool _fetchChecked(utility::CHttpClientWrapper& client, const std::wstring& url, bool rawSocket,
-                       const std::wstring& temporary, const InstallerDigest& digest, const wchar_t* route);
+                       const std::wstring& temporary, const InstallerDigest& digest, const wchar_t* route,
+                       DownloadFailureTally& tally);
     std::wstring _playerSpareUrl() const;
     InstallerDigest _playerDigest() const;
     void _onUrlWaitTick();
     void _abandonVersionLookup();
     DWORD _stopTimeLeft() const;
     void _installPlayer();
-    bool _runCheckedInstaller(const std::wstring& installer, const std::wstring& parameters);
+    void _finishInstallation(std::function<void()> report);
+    // Nothing when the installer was refused before it ran.
+    std::optional<InstallOutcome> _runCheckedInstaller(const std::wstring& installer, const std::wstring& parameters);
+    bool _playerInstalled() const;
+    void _writeChannelSettings();
     const wchar_t* _installerRefusal(HANDLE installer, const std::wstring& path) const;
     void _reportCreateProcessError(DWORD error);
     void _downloadChannelFiles(const std::wstring& dataFolder);
@@ -152,6 +170,16 @@ private:
     std::wstring googleId_;
     UINT_PTR urlWaitTimerId_ = 0;
     int urlWaitTicks_ = 0;
+    // From the start of the download worker until its outcome is posted.
+    std::atomic<bool> downloading_{false};
+    // Set on the window thread before the worker starts: this run continues the partial file.
+    bool continuePartial_ = false;
+    // Download worker only: where the partial ".tmp" file's bytes came from, and the file size that the
+    // last transfer reached (for the final report).
+    std::optional<utility::CHttpClientWrapper::PartialFile> partial_;
+    int64_t receivedBytes_ = 0;
+    // From the start of the installation task until its outcome is posted.
+    std::atomic<bool> installing_{false};
     std::atomic<bool> stopping_{false};
     DWORD stopRequestedAt_ = 0;
     DWORD lastProgressTick_ = 0;

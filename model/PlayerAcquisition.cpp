@@ -22,6 +22,8 @@ constexpr int kPlayerAttemptWaitMs = 500;
 constexpr DWORD kProgressIntervalMs = 1000;
 constexpr int64_t kUnknownTotal = 300000000;
 constexpr size_t kShortestOpenIdForConfig = 5;
+// How long a try-again waits for the worker of the run before, which has already posted its outcome.
+constexpr DWORD kFinishedWorkerStopMs = 2000;
 
 // Whole seconds rounded up to the next multiple of 30, as the download events report them.
 int elapseBucket(DWORD elapsedMs) { return static_cast<int>(((elapsedMs / 1000) + 29) / 30 * 30); }
@@ -74,18 +76,45 @@ void DownloaderModel::_getPackageByOpenID() {
     PEL_LOG(L"package is %s", package_.c_str());
 }
 
-void DownloaderModel::startDownloadPlayer() {
+void DownloaderModel::startDownloadPlayer() { _beginDownload(false); }
+
+void DownloaderModel::retryDownloadPlayer() {
+    if (_downloadRunning() || installing_) {
+        PEL_LOG(L"download again ignored: a download or an installation runs");
+        return;
+    }
+    PEL_LOG(L"download player again");
+    _beginDownload(true);
+}
+
+void DownloaderModel::_beginDownload(bool continuePartial) {
     if (stopping_) return;
+    if (_downloadRunning()) {
+        PEL_LOG(L"a download runs already");
+        return;
+    }
+    continuePartial_ = continuePartial;
     if (!getPlayerUrl().empty()) {
-        for (auto& client : downloadClients_) client.setStopSource(&downloadWorker_);
-        _startWorker(downloadWorker_, &DownloaderModel::_threadDownloadPlayer);
+        _startDownloadWorker();
         return;
     }
     PEL_LOG(L"start downloader. bug getting player url");
-    if (urlWaitTimerId_ != 0) return;
     urlWaitTicks_ = 0;
     urlWaitTimerId_ = utility::UiDispatcher::instance()->setTimer(kUrlWaitIntervalMs,
                                                                   utility::makeRunable([this] { _onUrlWaitTick(); }));
+    // The window shows that the address is still awaited, rather than a bar that does not move.
+    _postToUi([this] {
+        if (progressCallback) progressCallback(-1, 0, 0);
+    });
+}
+
+void DownloaderModel::_startDownloadWorker() {
+    for (auto& client : downloadClients_) client.setStopSource(&downloadWorker_);
+    // The worker of a run before has posted its outcome and is ending, if it has not ended yet.
+    downloadWorker_.stop(kFinishedWorkerStopMs);
+    // Before the start: a quick worker clears it again.
+    downloading_ = true;
+    if (!_startWorker(downloadWorker_, &DownloaderModel::_threadDownloadPlayer)) downloading_ = false;
 }
 
 void DownloaderModel::_onUrlWaitTick() {
@@ -100,7 +129,7 @@ void DownloaderModel::_onUrlWaitTick() {
         }
     }
     if (builtIn) sendEvent(L"download_defaultUrl", openId_);
-    startDownloadPlayer();
+    if (!stopping_) _startDownloadWorker();
     // Last, because killing the timer releases the task that is running this.
     const UINT_PTR timer = urlWaitTimerId_;
     urlWaitTimerId_ = 0;
@@ -119,33 +148,43 @@ void DownloaderModel::_threadDownloadPlayer() {
     lastProgressTick_ = 0;
     const std::wstring target = ConfigImp::instance().installerExePath(installPath_);
     const DWORD begin = ::GetTickCount();
-    const bool succeeded = _downloadByENUrl(target);
+    DownloadFailureTally tally;
+    const bool succeeded = _downloadByENUrl(target, tally);
     const int elapse = elapseBucket(::GetTickCount() - begin);
     const std::wstring value = openId_ + L"_" + std::to_wstring(elapse);
+    // Before the outcome is posted: the window may try again as soon as it hears of it.
+    downloading_ = false;
     if (succeeded) {
         _postToUi([this] {
             if (downloadSucceededCallback) downloadSucceededCallback();
         });
         sendEvent(L"download_Success", value);
     } else {
-        _postToUi([this] {
-            if (downloadFailedCallback) downloadFailedCallback();
+        const DownloadFailure reason = tally.reason();
+        PEL_LOG(L"download failed: %s", downloadFailureName(reason));
+        _postToUi([this, reason] {
+            if (downloadFailedCallback) downloadFailedCallback(reason);
         });
         sendEvent(L"download_Error", value);
     }
     PEL_LOG(L"download finished, success = %d, elapse = %d", succeeded ? 1 : 0, elapse);
 }
 
-bool DownloaderModel::_downloadByENUrl(const std::wstring& target) {
+bool DownloaderModel::_downloadByENUrl(const std::wstring& target, DownloadFailureTally& tally) {
     lastProgressTick_ = 0;
     const std::wstring playerUrl = getPlayerUrl();
     PEL_LOG(L"start download player playerurl is %s", playerUrl.c_str());
     const std::wstring temporary = target + L".tmp";
-    utility::ufile::removeFile(temporary);
+    if (continuePartial_) {
+        PEL_LOG(L"continuing what an earlier run left in %s", temporary.c_str());
+    } else {
+        utility::ufile::removeFile(temporary);
+        partial_.reset();
+    }
     const InstallerDigest digest = _playerDigest();
     const auto fetch = [&](utility::CHttpClientWrapper& client, const std::wstring& url, bool rawSocket,
                            const wchar_t* route, const InstallerDigest& expected) {
-        return _fetchChecked(client, url, rawSocket, temporary, expected, route);
+        return _fetchChecked(client, url, rawSocket, temporary, expected, route, tally);
     };
     const auto nextTry = [this](bool downloaded) { return !downloaded && !downloadWorker_.stopRequested(); };
 
@@ -193,12 +232,21 @@ bool DownloaderModel::_downloadByENUrl(const std::wstring& target) {
     return true;
 }
 
-// One fallback's transfer. When a digest is expected, a file that does not hash to it is deleted and the
-// fallback counts as failed.
+// One fallback's transfer. It continues the partial file when that came from the same address. When a
+// digest is expected, a file that does not hash to it is deleted and the fallback counts as failed.
 bool DownloaderModel::_fetchChecked(utility::CHttpClientWrapper& client, const std::wstring& url, bool rawSocket,
                                     const std::wstring& temporary, const InstallerDigest& digest,
-                                    const wchar_t* route) {
-    if (!client.download2file_ex(this, temporary, url, kPlayerAttempts, kPlayerAttemptWaitMs, rawSocket)) return false;
+                                    const wchar_t* route, DownloadFailureTally& tally) {
+    const bool transferred = client.download2file_ex(this, temporary, url, kPlayerAttempts, kPlayerAttemptWaitMs,
+                                                     rawSocket, partial_ ? &*partial_ : nullptr);
+    if (std::optional<utility::CHttpClientWrapper::PartialFile> written = client.partialFile()) partial_ = written;
+    if (!transferred) {
+        PEL_LOG(L"download from %s failed: %s", url.c_str(), utility::transferFailureName(client.lastFailure()));
+        tally.addTransfer(client.lastFailure());
+        return false;
+    }
+    // Whole: nothing is left to continue, whatever the checks below make of it.
+    partial_.reset();
     if (!digest.announced()) return true;
     bool matches = false;
     {
@@ -209,6 +257,7 @@ bool DownloaderModel::_fetchChecked(utility::CHttpClientWrapper& client, const s
     PEL_LOG(L"download from %s does not match its %s, removed", url.c_str(), digest.name());
     utility::ufile::removeFile(temporary);
     sendEvent(L"download_digestError", openId_ + L"_" + route);
+    tally.addDigestMismatch();
     return false;
 }
 
@@ -223,6 +272,7 @@ InstallerDigest DownloaderModel::_playerDigest() const {
 }
 
 bool DownloaderModel::onDownloadProgress(const char*, int, int64_t received, int64_t total) {
+    receivedBytes_ = received;
     const DWORD now = ::GetTickCount();
     if (now < lastProgressTick_ + kProgressIntervalMs) return true;
     lastProgressTick_ = now;
@@ -235,11 +285,12 @@ bool DownloaderModel::onDownloadProgress(const char*, int, int64_t received, int
 }
 
 // Posted like every other report: the window's handler changes controls, which only the window
-// thread may touch.
+// thread may touch. The file is complete, so its size is what was received.
 bool DownloaderModel::onDownloadFinished() {
-    _postToUi([this] {
+    const int64_t size = receivedBytes_;
+    _postToUi([this, size] {
         percent_ = 100;
-        if (progressCallback) progressCallback(100, kUnknownTotal, kUnknownTotal);
+        if (progressCallback) progressCallback(100, size, size);
     });
     return true;
 }

@@ -29,6 +29,11 @@ constexpr const wchar_t* kPlayerProcesses[] = {L"qorplayer.exe", L"qormultiplaye
 
 bool fileExists(const std::wstring& path) { return ::PathFileExistsW(path.c_str()) != FALSE; }
 
+bool isFile(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 }  // namespace
 
 std::wstring DownloaderModel::installerParameters() const {
@@ -39,7 +44,10 @@ std::wstring DownloaderModel::installerParameters() const {
     return parameters;
 }
 
-void DownloaderModel::_threadInsPlayer() { _installPlayer(); }
+void DownloaderModel::_threadInsPlayer() {
+    installing_ = true;
+    _installPlayer();
+}
 
 void DownloaderModel::_installPlayer() {
     const std::wstring parameters = installerParameters();
@@ -47,22 +55,40 @@ void DownloaderModel::_installPlayer() {
     const std::wstring installer = ConfigImp::instance().installerExePath(installPath_);
     killPlayerProcesses();
     if (!fileExists(installer)) sendEvent(L"download_installPlayerNotExit", openId_ + L"_1");
-    const bool created = _runCheckedInstaller(installer, parameters);
+    const std::optional<InstallOutcome> outcome = _runCheckedInstaller(installer, parameters);
+    if (!outcome) {
+        // Gone, so that a try-again downloads it afresh; for the user it is a download that failed.
+        utility::ufile::removeFile(installer);
+        _finishInstallation([this] {
+            if (downloadFailedCallback) downloadFailedCallback(DownloadFailure::NotGenuine);
+        });
+        return;
+    }
+    logPrint(kInstallLog, __LINE__, L"install outcome: %s", installOutcomeName(*outcome));
+    // The channel's settings belong to an emulator that is there; without one they would only mislead.
+    if (*outcome == InstallOutcome::Installed) _writeChannelSettings();
+    _finishInstallation([this, result = *outcome] {
+        if (installFinishedCallback) installFinishedCallback(result);
+    });
+}
 
+// The window may act on the report at once, for example try again.
+void DownloaderModel::_finishInstallation(std::function<void()> report) {
+    installing_ = false;
+    _postToUi(std::move(report));
+}
+
+void DownloaderModel::_writeChannelSettings() {
     const std::wstring dataFolder = model::joinPath(installPath_, L"data\\");
     utility::ufile::makeDir(dataFolder);
     _downloadChannelFiles(dataFolder);
-    writeChannelSettings(dataFolder, installerSettings());
-
     const InstallerSettings settings = installerSettings();
+    writeChannelSettings(dataFolder, settings);
     const std::wstring icon = dataFolder + settings.shortcutName + L".ico";
     if (!settings.shortcutName.empty() && fileExists(icon)) {
         helper::createShortcut(settings.shortcutName, icon, installPath_, model::joinPath(installPath_, L"qorplayer.exe"),
                                L"package=" + settings.runApp);
     }
-    _postToUi([this, created] {
-        if (installFinishedCallback) installFinishedCallback(created);
-    });
 }
 
 void DownloaderModel::_downloadChannelFiles(const std::wstring& dataFolder) {
@@ -88,22 +114,25 @@ void DownloaderModel::_downloadChannelFile(const std::wstring& url, const std::w
 
 // The installer stays open, readable only, from its checks until its process exists: the file that runs
 // is the file that was checked, whoever else may write to its folder.
-bool DownloaderModel::_runCheckedInstaller(const std::wstring& installer, const std::wstring& parameters) {
+std::optional<InstallOutcome> DownloaderModel::_runCheckedInstaller(const std::wstring& installer,
+                                                                    const std::wstring& parameters) {
     const utility::UniqueHandle held = utility::ufile::openHeldForReading(installer);
     if (!held) {
         // Reported as a start that failed; a missing folder is a missing file, as the start would say.
         const DWORD error = ::GetLastError() == ERROR_PATH_NOT_FOUND ? ERROR_FILE_NOT_FOUND : ::GetLastError();
         logPrint(kInstallLog, __LINE__, L"installer cannot be held, error = %u", error);
         _reportCreateProcessError(error);
-        return false;
+        return InstallOutcome::NotStarted;
     }
     if (const wchar_t* refusal = _installerRefusal(held.get(), installer)) {
         logPrint(kInstallLog, __LINE__, L"installer refused: %s", refusal);
         sendEvent(L"download_installerRefused", openId_ + L"_" + refusal);
-        return false;
+        return std::nullopt;
     }
     return runInstallerAndWait(installer, parameters);
 }
+
+bool DownloaderModel::_playerInstalled() const { return isFile(model::joinPath(installPath_, L"qorplayer.exe")); }
 
 // Null when the installer may run; otherwise the reason, as the refusal event reports it.
 const wchar_t* DownloaderModel::_installerRefusal(HANDLE installer, const std::wstring& path) const {
@@ -126,7 +155,7 @@ void DownloaderModel::_reportCreateProcessError(DWORD error) {
     sendEvent(L"download_installComplete", openId_ + L"_errCreateProcess_" + std::to_wstring(error));
 }
 
-bool DownloaderModel::runInstallerAndWait(const std::wstring& installerPath, const std::wstring& parameters) {
+InstallOutcome DownloaderModel::runInstallerAndWait(const std::wstring& installerPath, const std::wstring& parameters) {
     std::wstring commandLine = L"\"" + installerPath + L"\"";
     if (!parameters.empty()) commandLine += L" " + parameters;
     STARTUPINFOW startup{};
@@ -137,17 +166,20 @@ bool DownloaderModel::runInstallerAndWait(const std::wstring& installerPath, con
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr,
                           &startup, &info)) {
         _reportCreateProcessError(::GetLastError());
-        return false;
+        return InstallOutcome::NotStarted;
     }
     ::CloseHandle(info.hThread);
     utility::UniqueHandle process(info.hProcess);
-    switch (::WaitForSingleObject(process.get(), installerWaitMs_)) {
-    case WAIT_OBJECT_0: sendEvent(L"download_installComplete", openId_); break;
+    const DWORD waited = ::WaitForSingleObject(process.get(), installerWaitMs_);
+    // The exit code says nothing reliable; the emulator in the folder does.
+    const bool player = _playerInstalled();
+    switch (waited) {
+    case WAIT_OBJECT_0: sendEvent(L"download_installComplete", player ? openId_ : openId_ + L"_errNoPlayer"); break;
     case WAIT_TIMEOUT: sendEvent(L"download_installComplete", openId_ + L"_errWaitTimeout"); break;
     case WAIT_FAILED: sendEvent(L"download_installComplete", openId_ + L"_errWaitFailed"); break;
     default: sendEvent(L"download_installComplete", openId_ + L"_errUnknown"); break;
     }
-    return true;
+    return player ? InstallOutcome::Installed : InstallOutcome::NoPlayer;
 }
 
 void DownloaderModel::killPlayerProcesses() {

@@ -25,12 +25,14 @@ constexpr int kMemoryAttempts = 2;
 constexpr DWORD kMemoryRetryWaitMs = 200;
 constexpr DWORD kOwnStopTimeoutMs = 2000;
 
-// Reports the failed step with the error the failing call left behind.
-bool fail(IHttpClientSink& sink, int code) {
+// Reports the failed step with the error the failing call left behind; returns the kind of failure.
+TransferFailure fail(IHttpClientSink& sink, int code, TransferFailure failure) {
     const DWORD lastError = ::GetLastError();
     sink.onHttpError(code, static_cast<int>(lastError));
-    return false;
+    return failure;
 }
+
+bool isSuccessStatus(int status) { return status >= 200 && status <= 299; }
 
 // Size of what an earlier attempt left in the file; 0 when there is none.
 int64_t existingFileSize(const std::wstring& path) {
@@ -42,26 +44,27 @@ int64_t existingFileSize(const std::wstring& path) {
 }
 
 // Body blocks until the announced length is reached or the connection ends.
-bool receiveBody(IHttpConnection& connection, const HttpResponseHead& head, IHttpClientSink& sink) {
+TransferFailure receiveBody(IHttpConnection& connection, const HttpResponseHead& head, IHttpClientSink& sink) {
     const std::unique_ptr<char[]> buffer(new char[CHttpClientWrapper::kBlockSize]);
     ChunkedBodyReader chunks;
     int64_t remaining = head.contentLength;
     for (;;) {
         const int n = head.chunked ? chunks.read(connection, buffer.get(), CHttpClientWrapper::kBlockSize)
                               : connection.read(buffer.get(), CHttpClientWrapper::kBlockSize);
-        if (n < 0) return fail(sink, kErrorBody);
+        if (n < 0) return fail(sink, kErrorBody, TransferFailure::BrokenBody);
         if (n == 0) {
-            if (remaining >= 0) return fail(sink, kErrorBody);  // ended before the announced length
+            // ended before the announced length
+            if (remaining >= 0) return fail(sink, kErrorBody, TransferFailure::BrokenBody);
             break;
         }
-        if (!sink.onHttpRecvData(buffer.get(), n)) return fail(sink, kErrorBody);
+        if (!sink.onHttpRecvData(buffer.get(), n)) return fail(sink, kErrorBody, TransferFailure::Declined);
         if (remaining > 0) {
             remaining -= n;
             if (remaining <= 0) break;
         }
     }
     sink.onHttpFinished();
-    return true;
+    return TransferFailure::None;
 }
 
 }  // namespace
@@ -78,16 +81,21 @@ bool CHttpClientWrapper::transfer(const std::wstring& url, IHttpClientSink& sink
     IHttpConnection* connection = createConnection(url);
     // A stop that came before the connection was attached had nothing to close; it fails the transfer
     // as an aborted open, so the caller hears of it like of any other failure.
-    bool succeeded = false;
+    TransferFailure failure = TransferFailure::Stopped;
     if (attachConnection(connection)) {
-        succeeded = exchange(*connection, url, sink);
+        failure = exchange(*connection, url, sink);
         detachConnection();
     } else {
         ::SetLastError(ERROR_OPERATION_ABORTED);
-        fail(sink, kErrorOpen);
+        fail(sink, kErrorOpen, failure);
     }
     connection->release();
-    return succeeded;
+    // A stop breaks the transfer at whatever step it is in; that step's failure is the stop's doing.
+    if (failure != TransferFailure::None && (m_bPause || stopSource().stopRequested())) {
+        failure = TransferFailure::Stopped;
+    }
+    lastFailure_ = failure;
+    return failure == TransferFailure::None;
 }
 
 // The stop check and the attachment happen under one lock with stop(): either stop() sees the
@@ -104,17 +112,20 @@ void CHttpClientWrapper::detachConnection() {
     connection_ = nullptr;
 }
 
-bool CHttpClientWrapper::exchange(IHttpConnection& connection, const std::wstring& url, IHttpClientSink& sink) {
-    if (!connection.open()) return fail(sink, kErrorOpen);
+TransferFailure CHttpClientWrapper::exchange(IHttpConnection& connection, const std::wstring& url,
+                                             IHttpClientSink& sink) {
+    if (!connection.open()) return fail(sink, kErrorOpen, TransferFailure::NoAnswer);
     const ParsedUrl parsed = parseUrl(url);
     host_ = parsed.host;
     port_ = parsed.port;
     path_ = parsed.path;
-    if (!connection.connect(host_, port_)) return fail(sink, kErrorConnect);
-    if (!connection.sendGet(host_, path_, headerBlock())) return fail(sink, kErrorSend);
+    if (!connection.connect(host_, port_)) return fail(sink, kErrorConnect, TransferFailure::NoAnswer);
+    if (!connection.sendGet(host_, path_, headerBlock())) return fail(sink, kErrorSend, TransferFailure::NoAnswer);
     HttpResponseHead head;
-    if (!connection.recvHeader(head)) return fail(sink, kErrorHeader);
-    if (!sink.onHttpRecvHeader(head)) return false;
+    if (!connection.recvHeader(head)) return fail(sink, kErrorHeader, TransferFailure::NoAnswer);
+    if (!sink.onHttpRecvHeader(head)) {
+        return isSuccessStatus(head.status) ? TransferFailure::Declined : TransferFailure::ErrorStatus;
+    }
     return receiveBody(connection, head, sink);
 }
 
@@ -154,13 +165,13 @@ bool CHttpClientWrapper::download2file(const std::wstring& url, const std::wstri
     return succeeded;
 }
 
-// A retry resumes only a file that an attempt of this call began, from this call's address: a file
-// left by another address or another client always starts afresh.
-void CHttpClientWrapper::prepareAttempt(int attempt, const std::wstring& path) {
+// An attempt resumes only a file that holds bytes from this call's address: a file left by another
+// address always starts afresh.
+void CHttpClientWrapper::prepareAttempt(const std::wstring& path) {
     headers_.erase(L"Range");
     headers_.erase(L"If-Range");
     startSize_ = 0;
-    if (attempt == 0 || !partialWritten_ || restartFromZero_) return;
+    if (!partialWritten_ || restartFromZero_) return;
     startSize_ = existingFileSize(path);
     PEL_LOG(L"start size %I64d", static_cast<long long>(startSize_));
     if (startSize_ <= 0) return;
@@ -169,22 +180,25 @@ void CHttpClientWrapper::prepareAttempt(int attempt, const std::wstring& path) {
 }
 
 bool CHttpClientWrapper::download2file_ex(IHttpDownloadSink* sink, const std::wstring& path, const std::wstring& url,
-                                          int attempts, int waitMs, bool rawSocket) {
+                                          int attempts, int waitMs, bool rawSocket, const PartialFile* earlier) {
     useRawSocket_ = rawSocket;
     std::wstring target = url;
     if (rawSocket && target.compare(0, 5, L"https") == 0) target.replace(0, 5, L"http");
-    partialWritten_ = false;
-    partialValidator_.clear();
+    partialUrl_ = target;
+    partialWritten_ = earlier != nullptr && earlier->url == target;
+    partialValidator_ = partialWritten_ ? earlier->validator : std::string();
     restartFromZero_ = false;
+    // Nothing transferred yet: a call without attempts fails as one that got no answer.
+    lastFailure_ = TransferFailure::NoAnswer;
 
     bool succeeded = false;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         PEL_LOG(L"download %s", path.c_str());
-        prepareAttempt(attempt, path);
+        prepareAttempt(path);
         succeeded = download2file(target, path, sink);
         // A part that did not fit is asked for again at once, as the whole file.
         if (!succeeded && restartFromZero_ && !m_bPause) {
-            prepareAttempt(0, path);
+            prepareAttempt(path);
             succeeded = download2file(target, path, sink);
         }
         if (succeeded) {
@@ -202,6 +216,11 @@ bool CHttpClientWrapper::download2file_ex(IHttpDownloadSink* sink, const std::ws
     headers_.erase(L"Range");
     headers_.erase(L"If-Range");
     return succeeded;
+}
+
+std::optional<CHttpClientWrapper::PartialFile> CHttpClientWrapper::partialFile() const {
+    if (!partialWritten_) return std::nullopt;
+    return PartialFile{partialUrl_, partialValidator_};
 }
 
 void CHttpClientWrapper::closeConnection() {

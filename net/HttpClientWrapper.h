@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "net/HttpClientSink.h"
 #include "net/HttpConnection.h"
+#include "net/TransferFailure.h"
 #include "utility/TaskThread.h"
 
 namespace utility {
@@ -26,6 +28,14 @@ public:
 
     protected:
         ~IHttpDownloadSink() = default;
+    };
+
+    // What a file download left unfinished at its path: the address it came from, as requested (after
+    // any change of https:// into http://), and the validator (ETag or Last-Modified) of the answer that
+    // began the file.
+    struct PartialFile {
+        std::wstring url;
+        std::string validator;
     };
 
     // Largest body block read and handed on at once: under Wine, reads of 256 KiB move several times
@@ -46,8 +56,16 @@ public:
     // Up to `attempts` transfers, waitMs apart; a retry resumes what an earlier attempt of this call wrote,
     // asking with If-Range for the same version of the file; an answer that does not continue the file
     // exactly restarts it from 0. rawSocket: plain HTTP over our own socket, https:// turned into http://.
+    // earlier: what an earlier call left in the file; when it came from the same address, the first
+    // attempt continues it too, else the file starts afresh.
     bool download2file_ex(IHttpDownloadSink* sink, const std::wstring& path, const std::wstring& url, int attempts,
-                          int waitMs, bool rawSocket);
+                          int waitMs, bool rawSocket, const PartialFile* earlier = nullptr);
+    // After download2file_ex: what the file holds when it holds bytes from the call's address (written by
+    // it or continued from `earlier`); nothing when the call left another address's file untouched.
+    std::optional<PartialFile> partialFile() const;
+
+    // How the last transfer ended. The thread that runs the transfers.
+    TransferFailure lastFailure() const { return lastFailure_; }
 
     // Ends the running transfer and the retries, and refuses every later transfer. Any thread.
     void stop();
@@ -62,8 +80,8 @@ private:
     bool transfer(const std::wstring& url, IHttpClientSink& sink);
     bool attachConnection(IHttpConnection* connection);
     void detachConnection();
-    void prepareAttempt(int attempt, const std::wstring& path);
-    bool exchange(IHttpConnection& connection, const std::wstring& url, IHttpClientSink& sink);
+    void prepareAttempt(const std::wstring& path);
+    TransferFailure exchange(IHttpConnection& connection, const std::wstring& url, IHttpClientSink& sink);
     std::wstring headerBlock();
     void closeConnection();
 
@@ -81,8 +99,12 @@ private:
     // Set for good by stop(); guarded by connectionLock_ where it meets connection_.
     std::atomic<bool> m_bPause{false};
 
-    // The file of the running download2file_ex call: whether an attempt of this call has written it,
-    // and the validator (ETag or Last-Modified) of the answer that started it.
+    TransferFailure lastFailure_ = TransferFailure::None;
+
+    // The file of the running (or last) download2file_ex call: the address it asks, whether the file holds
+    // bytes from that address (written by this call or continued from an earlier one), and the validator
+    // (ETag or Last-Modified) of the answer that started it.
+    std::wstring partialUrl_;
     bool partialWritten_ = false;
     std::string partialValidator_;
     // The last file transfer's answer did not continue the file: the next request starts it from 0.

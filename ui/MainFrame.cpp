@@ -66,8 +66,8 @@ void DMainFrame::initWindow() {
         onPlayerProgress(percent, received, total);
     };
     downloader.downloadSucceededCallback = [this] { onPlayerDownloaded(); };
-    downloader.downloadFailedCallback = [this] { onPlayerDownloadFailed(); };
-    downloader.installFinishedCallback = [this](bool success) { onPlayerInstalled(success); };
+    downloader.downloadFailedCallback = [this](DownloadFailure failure) { onPlayerDownloadFailed(failure); };
+    downloader.installFinishedCallback = [this](InstallOutcome outcome) { onPlayerInstalled(outcome); };
 
     localeCode_ = !downloader.getLanguage().empty() ? ui::longLanguageCode(downloader.getLanguage())
                                                     : toolkit::currentLanguage();
@@ -210,7 +210,7 @@ void DMainFrame::onInstallClick() {
     downloaderModel().sendEvent(L"download_installBtnClick3.0", downloaderModel().getOpenId());
 }
 
-void DMainFrame::onPlayerDownloadFailed() {
+void DMainFrame::onPlayerDownloadFailed(DownloadFailure) {
     selectPage(kFinishPage);
     finished_ = true;
 }

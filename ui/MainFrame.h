@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "model/DownloadFailure.h"
+#include "model/InstallOutcome.h"
 #include "net/HttpClientWrapper.h"
 #include "toolkit/SkinWindow.h"
 #include "ui/TransferRate.h"
@@ -17,7 +19,15 @@
 class DMainFrame : public toolkit::SkinWindow, public utility::CHttpClientWrapper::IHttpDownloadSink {
 public:
     // Pages of "maintab".
-    enum Page { kSetupPage = 0, kLicencePage = 1, kProgressPage = 2, kGamePage = 3, kFinishPage = 4, kInstallFailedPage = 7 };
+    enum Page {
+        kSetupPage = 0,
+        kLicencePage = 1,
+        kProgressPage = 2,
+        kGamePage = 3,
+        kFinishPage = 4,
+        kDownloadFailedPage = 6,
+        kInstallFailedPage = 7
+    };
     // Window timer that advances the game package install bar.
     static constexpr UINT kPackageProgressTimer = 800;
 
@@ -60,8 +70,8 @@ private:
     void onPlayerProgress(int percent, int64_t received, int64_t total);
     void showTransferRate(int64_t received, int64_t total);
     void onPlayerDownloaded();
-    void onPlayerDownloadFailed();
-    void onPlayerInstalled(bool success);
+    void onPlayerDownloadFailed(DownloadFailure failure);
+    void onPlayerInstalled(InstallOutcome outcome);
     void stopInstallingTimer();
     void showSlowDownloadTip();
     void leaveForBrowser(bool openBrowser, const std::wstring& speed);

@@ -68,10 +68,10 @@ void DMainFrame::stopInstallingTimer() {
     installingTimer_ = 0;
 }
 
-void DMainFrame::onPlayerInstalled(bool success) {
+void DMainFrame::onPlayerInstalled(InstallOutcome outcome) {
     stopInstallingTimer();
-    if (!success) {
-        // The installer never ran (refused or not started): no game and no emulator can follow.
+    if (outcome != InstallOutcome::Installed) {
+        // No emulator came of the installer: no game and no emulator start can follow.
         selectPage(kInstallFailedPage);
         finished_ = true;
         return;

@@ -1,6 +1,6 @@
 // A release names the publisher whose signature the emulator installer must carry: an installer that
-// does not carry it never runs with the downloader's rights. The user is told that the installation
-// failed, nothing else follows, and the refusal is reported.
+// does not carry it never runs with the downloader's rights. The user is told that the download
+// failed (the file is not the genuine one), nothing else follows, and the refusal is reported.
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kInstallFailedPage = 7;
+constexpr int kDownloadFailedPage = 6;
 
 class InstallerSignature : public DownloaderCase {};
 
@@ -26,7 +26,7 @@ TEST_F(InstallerSignature, AnUnsignedInstallerIsRefusedShownAndReported) {
     ASSERT_NE(app.waitForMainWindow(), nullptr) << "no main window";
     app.main().click(L"installnowbtn");
     ASSERT_TRUE(app.waitForPage(2, 10s)) << "the install click did not lead to the progress page";
-    ASSERT_TRUE(app.waitForPage(kInstallFailedPage, 120s)) << "the refusal was not shown";
+    ASSERT_TRUE(app.waitForPage(kDownloadFailedPage, 120s)) << "the refusal was not shown";
     std::this_thread::sleep_for(400ms);
     shoot(app, L"signature_refused_7_install_failed");
     EXPECT_LT(app.main().mismatch(L"installFailedLabel"), kSameLook);

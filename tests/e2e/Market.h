@@ -26,7 +26,8 @@ struct Market {
     // address announced, full speed, hits answered.
     bool resetSwitches() const {
         return setSwitches(
-            L"version-service=ok&fail-package=none&slow-kbps=0&url-spare=off&fail-url=none&collector=ok&digest=md5");
+            L"version-service=ok&fail-package=none&slow-kbps=0&url-spare=off&fail-url=none&fail-how=404&collector=ok"
+            L"&digest=md5");
     }
 
     FileTail hits() const { return FileTail(hitsLog); }

@@ -6,10 +6,7 @@
 
 #include <windows.h>
 
-#include <rapidjson/document.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <functional>
 
 #include "config/ServiceAddresses.h"
@@ -17,7 +14,7 @@
 #include "model/DownloaderModel.h"
 #include "tests/e2e/FileTail.h"
 #include "tests/model/LoggedLine.h"
-#include "tests/model/MarketReset.h"
+#include "tests/model/ModelFlow.h"
 #include "tests/support/ScopedTransferLimits.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/ProcessLog.h"
@@ -31,51 +28,9 @@
 #include "utility/UString.h"
 
 using namespace testsupport;
+using namespace modeltest;
 
 namespace {
-
-struct Market {
-    bool running = false;
-    std::wstring hitsLog;
-    std::wstring requestsLog;
-    long long installerSize = 0;
-    std::wstring records;  // where the fake emulator's programs write what they received
-};
-
-const Market& market() {
-    static const Market info = [] {
-        Market m;
-        const char* json = std::getenv("PELORA_TEST_MARKET");
-        const char* records = std::getenv("PELORA_FAKE_RECORD_DIR");
-        if (json == nullptr || records == nullptr) return m;
-        const std::string text = readFile(fromLinuxPath(json));
-        rapidjson::Document document;
-        document.Parse(text.c_str(), text.size());
-        if (document.HasParseError() || !document.IsObject()) return m;
-        m.running = true;
-        m.hitsLog = fromLinuxPath(document["hits_log"].GetString());
-        m.requestsLog = fromLinuxPath(document["requests_log"].GetString());
-        m.installerSize = document["installer"]["size"].GetInt64();
-        m.records = fromLinuxPath(records) + L"\\";
-        return m;
-    }();
-    return info;
-}
-
-// Every switch of the market at its default: full service.
-constexpr wchar_t kFullService[] =
-    L"version-service=ok&fail-package=none&slow-kbps=0&url-spare=off&fail-url=none&collector=ok&digest=md5";
-
-bool setSwitches(const std::wstring& query) {
-    utility::CHttpClientWrapper client;
-    std::string answer;
-    return client.download2mem(answer, std::wstring(config::kIntlBase) + L"/control/switches?" + query);
-}
-
-bool hitArrives(const std::string& text) {
-    return waitUntil([&] { return readFile(market().hitsLog).find(text) != std::string::npos; },
-                     std::chrono::seconds(10));
-}
 
 // Dispatches the calling thread's messages as the window's loop would, until the condition holds or the
 // time is up; longestMs grows to the longest time one message kept the thread.
@@ -96,58 +51,6 @@ bool pumpTimingEachMessage(const std::function<bool()>& condition, std::chrono::
     return true;
 }
 
-std::string profileValue(const std::wstring& ini, const wchar_t* key) {
-    wchar_t value[256] = {};
-    ::GetPrivateProfileStringW(L"setting", key, L"<absent>", value, 256, ini.c_str());
-    return utility::ustring::wideToUtf8(value);
-}
-
-// What the model reported to its (absent) window.
-struct Outcome {
-    int succeeded = 0;
-    int failed = 0;
-    int installed = -1;
-    std::vector<int> percents;
-};
-
-class ModelFlow : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!market().running) GTEST_SKIP() << "the local market server is not running for this build";
-        processLogPath();
-        utility::UiDispatcher::create();
-        resetMarket();
-        ASSERT_TRUE(setSwitches(kFullService));
-        model.progressCallback = [this](int percent, int64_t, int64_t) { outcome.percents.push_back(percent); };
-        model.downloadSucceededCallback = [this] { ++outcome.succeeded; };
-        model.downloadFailedCallback = [this] { ++outcome.failed; };
-        model.installFinishedCallback = [this](bool created) { outcome.installed = created ? 1 : 0; };
-    }
-
-    void TearDown() override {
-        resetMarket();
-        setSwitches(kFullService);
-    }
-
-    // init, then wait until the address lookup is done; the player goes into the scratch folder.
-    void start(const std::wstring& stem) {
-        model.initFromName(stem, nullptr);
-        ASSERT_TRUE(pumpMessagesUntil([&] { return !model.getPlayerUrl().empty(); }, std::chrono::seconds(20)));
-        model.setInstallPath(installPath);
-    }
-
-    bool download() {
-        model.startDownloadPlayer();
-        return pumpMessagesUntil([&] { return outcome.succeeded + outcome.failed > 0; }, std::chrono::seconds(60)) &&
-               outcome.succeeded == 1;
-    }
-
-    ScratchDir dir;
-    std::wstring installPath = dir / L"Pelora\\Pelora4.0\\";
-    Outcome outcome;
-    DownloaderModel model;
-};
-
 TEST_F(ModelFlow, FromInitToLaunchEndToEnd) {
     ::DeleteFileW((market().records + L"fakeinstaller-record.txt").c_str());
     ::DeleteFileW((market().records + L"qorplayer-record.txt").c_str());
@@ -162,13 +65,15 @@ TEST_F(ModelFlow, FromInitToLaunchEndToEnd) {
     const std::wstring installer = ConfigImp::instance().installerExePath(installPath);
     EXPECT_EQ(fileSize(installer), market().installerSize);
     EXPECT_FALSE(fileExists(installer + L".tmp"));
-    ASSERT_FALSE(outcome.percents.empty());
-    EXPECT_EQ(outcome.percents.back(), 100);
+    ASSERT_FALSE(outcome.reports.empty());
+    // The last report carries the file's real size.
+    EXPECT_EQ(outcome.reports.back().percent, 100);
+    EXPECT_EQ(outcome.reports.back().received, market().installerSize);
+    EXPECT_EQ(outcome.reports.back().total, market().installerSize);
     EXPECT_TRUE(hitArrives("&ea=download_Success&el=12345_"));
 
-    utility::runAsyncThenCollect([this] { model._threadInsPlayer(); });
-    ASSERT_TRUE(pumpMessagesUntil([&] { return outcome.installed >= 0; }, std::chrono::seconds(120)));
-    EXPECT_EQ(outcome.installed, 1);
+    ASSERT_TRUE(install());
+    EXPECT_EQ(outcome.installed, InstallOutcome::Installed);
 
     // The installer ran silently with the downloader's identity, and installed the emulator.
     const std::string recorded = readFile(market().records + L"fakeinstaller-record.txt");
@@ -209,50 +114,17 @@ TEST_F(ModelFlow, FromInitToLaunchEndToEnd) {
                        .find("downloadpackage=com.example.game|package=com.example.game") != std::string::npos;
         },
         std::chrono::seconds(20)));
-
-    utility::UniqueKey key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Merrow\\Pelora", 0, KEY_SET_VALUE, key.receive()) ==
-        ERROR_SUCCESS) {
-        ::RegDeleteValueW(key.get(), L"InstallDir");
-    }
 }
 
 TEST_F(ModelFlow, AMissingInstallerIsReportedAndInstallsNothing) {
     model.initFromName(L"pelora4_en_40001_x", nullptr);
     model.setInstallPath(installPath);
-    utility::runAsyncThenCollect([this] { model._threadInsPlayer(); });
-    ASSERT_TRUE(pumpMessagesUntil([&] { return outcome.installed >= 0; }, std::chrono::seconds(60)));
-    EXPECT_EQ(outcome.installed, 0);
+    ASSERT_TRUE(install());
+    EXPECT_EQ(outcome.installed, InstallOutcome::NotStarted);
     EXPECT_TRUE(hitArrives("&ea=download_installPlayerNotExit&el=40001_1&"));
     EXPECT_TRUE(hitArrives("&ea=download_installComplete&el=40001_errCreateProcess_2&"));
     EXPECT_TRUE(loggedLine("DownloaderModel::_threadInsPlayer", "install player param: -silence -downloader -openid=40001"));
-}
-
-TEST_F(ModelFlow, AnInstallerThatOutlivesTheWaitIsReportedAndLeftRunning) {
-    start(L"pelora4_en_40002_x");
-    ASSERT_TRUE(download());
-    ::SetEnvironmentVariableW(L"PELORA_FAKE_INSTALLER_SLEEP_MS", L"3000");
-    model.setInstallerWaitMs(300);
-    utility::runAsyncThenCollect([this] { model._threadInsPlayer(); });
-    const bool finished = pumpMessagesUntil([&] { return outcome.installed >= 0; }, std::chrono::seconds(60));
-    ::SetEnvironmentVariableW(L"PELORA_FAKE_INSTALLER_SLEEP_MS", nullptr);
-    ASSERT_TRUE(finished);
-    EXPECT_EQ(outcome.installed, 1) << "a time-out still counts as started";
-    EXPECT_TRUE(hitArrives("&ea=download_installComplete&el=40002_errWaitTimeout&"));
-}
-
-// Whoever may write to the install folder cannot change the installer between its check and its run.
-TEST_F(ModelFlow, AnInstallerChangedAfterItsDownloadIsRefusedAndNeverRuns) {
-    start(L"pelora4_en_40003_x");
-    ASSERT_TRUE(download());
-    const std::wstring installer = ConfigImp::instance().installerExePath(installPath);
-    writeFile(installer, readFile(installer) + "appended after the check");
-    utility::runAsyncThenCollect([this] { model._threadInsPlayer(); });
-    ASSERT_TRUE(pumpMessagesUntil([&] { return outcome.installed >= 0; }, std::chrono::seconds(60)));
-    EXPECT_EQ(outcome.installed, 0);
-    EXPECT_TRUE(hitArrives("&ea=download_installerRefused&el=40003_digest&"));
-    EXPECT_EQ(readFile(market().records + L"fakeinstaller-record.txt").find("-openid=40003"), std::string::npos);
-    EXPECT_FALSE(fileExists(installPath + L"qorplayer.exe"));
+    EXPECT_FALSE(fileExists(installPath + L"data\\data.ini")) << "settings written for an emulator that is not there";
 }
 
 struct FallbackCase {
@@ -320,13 +192,13 @@ INSTANTIATE_TEST_SUITE_P(
     Digests, ModelFallback,
     ::testing::Values(
         FallbackCase{"md5Matches", L"digest=md5", true, {"download_Success&el=<id>_"},
-                     "GET /cdn/en/pelora4.exe range=- client=other", {"download_digestError"}},
+                     "GET /cdn/en/pelora4.exe range=- client=other", {"download_digestError&el=<id>_"}},
         FallbackCase{"sha256Matches", L"digest=sha256", true, {"download_Success&el=<id>_"},
-                     "GET /cdn/en/pelora4.exe range=- client=other", {"download_digestError"}},
+                     "GET /cdn/en/pelora4.exe range=- client=other", {"download_digestError&el=<id>_"}},
         FallbackCase{"absentIsNotChecked", L"digest=absent", true, {"download_Success&el=<id>_"},
-                     "GET /cdn/en/pelora4.exe range=- client=other", {"download_digestError"}},
+                     "GET /cdn/en/pelora4.exe range=- client=other", {"download_digestError&el=<id>_"}},
         FallbackCase{"malformedIsNotChecked", L"digest=malformed", true, {"download_Success&el=<id>_"},
-                     "GET /cdn/en/pelora4.exe range=- client=other", {"download_digestError"}},
+                     "GET /cdn/en/pelora4.exe range=- client=other", {"download_digestError&el=<id>_"}},
         FallbackCase{"mismatchFallsThroughToTheBuiltInAddress", L"digest=wrong-md5", true,
                      {"download_digestError&el=<id>_url&", "download_digestError&el=<id>_socket&",
                       "download_Success&el=<id>_"},
@@ -340,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FallbackCase>& info) { return std::string(info.param.name); });
 
 // Channel configurations of tests/model/channel-configs.json, installed into a folder as the registry or
-// the user may give it; the installer is missing, so only the channel's files are written.
+// the user may give it; the channel's files go beside the emulator the installer left there.
 struct ChannelFilesCase {
     const char* name;
     const wchar_t* openId;
@@ -357,8 +229,9 @@ TEST_P(ModelChannelFiles, LandInTheInstallFoldersDataFolder) {
     ASSERT_TRUE(pumpMessagesUntil([&] { return !model.installerSettings().windowTitle.empty(); },
                                   std::chrono::seconds(20)));
     model.setInstallPath(dir / c.folder);
-    utility::runAsyncThenCollect([this] { model._threadInsPlayer(); });
-    ASSERT_TRUE(pumpMessagesUntil([&] { return outcome.installed >= 0; }, std::chrono::seconds(60)));
+    ASSERT_TRUE(download());
+    ASSERT_TRUE(install());
+    ASSERT_EQ(outcome.installed, InstallOutcome::Installed);
     const std::wstring data = dir / L"Pelora\\data\\";
     EXPECT_TRUE(fileExists(data + L"data.ini"));
     EXPECT_EQ(fileSize(data + L"launch_1920.jpg") > 0, c.landscape);

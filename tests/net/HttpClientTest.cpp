@@ -1,6 +1,7 @@
 // The client wrapper end to end against real local servers, through both back-ends: bodies of every
-// shape, errors, resume with the Range header on the wire, a server that ignores Range, stop from
-// another thread, and a 64 MiB file broken half way and resumed byte-identical.
+// shape, errors, resume with the Range header on the wire, a server that ignores Range, a later call
+// continuing an earlier call's file, stop from another thread, and a 64 MiB file broken half way and
+// resumed byte-identical.
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "net/HttpClientWrapper.h"
@@ -175,6 +178,71 @@ TEST_P(WrapperBody, StartsAfreshWhenTheServerIgnoresRange) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, WrapperBody, ::testing::Values(Backend::WinInet, Backend::RawSocket), backendName);
+
+// A later call given what an earlier one left in the file: it continues the file only when that came
+// from its own address, and asks with If-Range for the version that began it.
+struct ContinueCase {
+    const char* name;
+    // "{tag}" becomes the back-end and this run, so that no case meets another's state.
+    const wchar_t* earlierPath;  // where the earlier call's transfer broke off
+    const wchar_t* path;         // what the later call asks for
+    const char* rangeSent;       // the later request's Range value; empty for none
+    const char* ifRangeSent;    // the later request's If-Range value; empty for none
+    int generation;             // of the bytes the file must hold in the end
+};
+
+class WrapperContinue : public ::testing::TestWithParam<std::tuple<ContinueCase, Backend>> {};
+
+TEST_P(WrapperContinue, ContinuesOnlyAFileFromTheSameAddress) {
+    const ContinueCase& c = std::get<0>(GetParam());
+    const bool raw = std::get<1>(GetParam()) == Backend::RawSocket;
+    const TestServers& servers = TestServers::get();
+    ASSERT_NE(servers.http, 0) << "test servers are not running";
+    const std::wstring tag = (raw ? L"raw" : L"wininet") + std::to_wstring(::GetTickCount());
+    const auto tagged = [&tag](std::wstring path) { return path.replace(path.find(L"{tag}"), 5, tag); };
+    const std::wstring path = tagged(c.path);
+    const std::wstring url = TestServers::url(servers.http, path);
+    ScratchDir dir;
+    const std::wstring file = dir / L"download.bin";
+
+    CHttpClientWrapper first;
+    RecordingSink firstSink;
+    ASSERT_FALSE(
+        first.download2file_ex(&firstSink, file, TestServers::url(servers.http, tagged(c.earlierPath)), 1, 0, raw));
+    std::optional<CHttpClientWrapper::PartialFile> partial = first.partialFile();
+    ASSERT_TRUE(partial) << "the cut transfer wrote part of the file";
+
+    CHttpClientWrapper later;
+    RecordingSink sink;
+    ASSERT_TRUE(later.download2file_ex(&sink, file, url, 1, 0, raw, &*partial));
+    EXPECT_EQ(readFile(file), servedBytes(200000, c.generation));
+    EXPECT_EQ(sink.calls.back().received, 200000);
+
+    const std::string request = loggedRequestsFor(utility::ustring::wideToUtf8(path) + " ");
+    const auto header = [&request](const std::string& name) {
+        const size_t at = request.find("\r\n" + name + ": ");
+        if (at == std::string::npos) return std::string();
+        const size_t value = at + name.size() + 4;
+        return request.substr(value, request.find("\r\n", value) - value);
+    };
+    EXPECT_EQ(header("Range"), c.rangeSent) << request;
+    EXPECT_EQ(header("If-Range"), c.ifRangeSent) << request;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WrapperContinue,
+    ::testing::Combine(
+        ::testing::Values(
+            ContinueCase{"sameAddress", L"/cut/200000?after=70000&{tag}", L"/cut/200000?after=70000&{tag}",
+                         "bytes=70000-", "", 0},
+            ContinueCase{"otherAddress", L"/cut/200000?after=70000&{tag}", L"/bytes/200000?{tag}", "", "", 0},
+            ContinueCase{"changedOnTheServer", L"/changing/200000?after=70000&key={tag}",
+                         L"/changing/200000?after=70000&key={tag}", "bytes=70000-", "\"gen-1\"", 2}),
+        ::testing::Values(Backend::WinInet, Backend::RawSocket)),
+    [](const ::testing::TestParamInfo<std::tuple<ContinueCase, Backend>>& info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) == Backend::RawSocket ? "_RawSocket" : "_WinInet");
+    });
 
 // Closing the socket unblocks the transfer. (Wine's WinINet does not let InternetCloseHandle break a
 // blocked InternetReadFile, so the WinINet back-end is left out here.)

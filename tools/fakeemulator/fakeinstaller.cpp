@@ -13,6 +13,10 @@
 //   "pelinst" (the mainland market) -> Software\vantor\Pelora
 //   "Pelora" and any other name     -> Software\Merrow\Pelora
 //
+// When the file fakeinstaller-fail.txt exists in the record folder, it records its command line as usual but
+// installs nothing and exits 0: an installer that ends as if it had worked and leaves no emulator behind.
+// The file is looked at before the record line is written, so a record line means the choice is made.
+//
 // PELORA_FAKE_INSTALLER_SLEEP_MS=<ms> (at most 600000) makes it wait that long before it ends, to outlast
 // the downloader's wait. Exit code 0; 2 without -path, 3 when the installation could not be written.
 
@@ -72,6 +76,10 @@ bool recordInstallDir(const std::wstring& key, const std::wstring& folder) {
     return result == ERROR_SUCCESS;
 }
 
+bool failureAsked() {
+    return ::GetFileAttributesW(fakeemulator::recordPath(L"fakeinstaller-fail.txt").c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 void sleepIfAsked() {
     wchar_t value[32] = {};
     if (::GetEnvironmentVariableW(L"PELORA_FAKE_INSTALLER_SLEEP_MS", value, 32) == 0) return;
@@ -82,7 +90,12 @@ void sleepIfAsked() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    const bool fail = failureAsked();
     fakeemulator::appendRecord(L"fakeinstaller-record.txt");
+    if (fail) {
+        sleepIfAsked();
+        return 0;
+    }
     const std::vector<std::wstring> args = fakeemulator::rawArguments(::GetCommandLineW());
     const std::wstring given = fakeemulator::prefixedValue(args, L"-path=");
     if (given.empty()) return 2;

@@ -6,11 +6,11 @@ tools/testserver (request reading, answer helpers, polite close); only the endpo
 Run by market_server.py; on its own:
     market_http.py --ready FILE --requests-log FILE --hits-log FILE --installer FILE
                    [--openid-config FILE] [--version-service ok|down|broken|no-edition|stall]
-                   [--fail-package none|A|AB|ABC] [--url-spare off|on] [--fail-url none|404|cut]
-                   [--slow-kbps N] [--lifetime SECONDS]
+                   [--fail-package none|A|AB|ABC|C] [--url-spare off|on] [--fail-url none|404|cut]
+                   [--fail-how 404|close] [--slow-kbps N] [--lifetime SECONDS]
 It writes {"port": P} to the ready file once it accepts connections. GET /control/switches?version-service=
-...&fail-package=...&url-spare=...&fail-url=...&slow-kbps=N&collector=ok|stall&digest=... changes the switches
-while it runs.
+...&fail-package=...&url-spare=...&fail-url=...&fail-how=...&slow-kbps=N&collector=ok|stall&digest=...
+changes the switches while it runs.
 
 Request log: one line per request, `METHOD TARGET range=VALUE client=socket|other` (`range=-` without a
 Range header; blanks in the target as %20). `client=socket` marks the downloader's raw-socket back-end,
@@ -81,11 +81,9 @@ class MarketHandler(scripted_http.Handler):
             return self.openid_config(path[len(content.OPENID_PREFIX):-len(content.OPENID_SUFFIX)])
         if path in content.CDN_PACKAGE_PATHS or path in content.BUILTIN_PACKAGE_PATHS \
                 or path in content.SPARE_PACKAGE_PATHS:
-            if market.package_fails(path, is_raw_socket(req.raw)):
-                return self.send_simple(404, "package withheld")
             first_address = path in content.CDN_PACKAGE_PATHS
-            if first_address and market.fail_url == "404":
-                return self.send_simple(404, "package withheld")
+            if market.package_fails(path, is_raw_socket(req.raw)) or (first_address and market.fail_url == "404"):
+                return self.withhold_package()
             return self.send_file(market.installer, throttle=True,
                                   cut=first_address and market.fail_url == "cut")
         if path in market.files:
@@ -101,12 +99,20 @@ class MarketHandler(scripted_http.Handler):
             market.fail_package = _choice(query, "fail-package", PACKAGE_MODES, market.fail_package)
             market.url_spare = _choice(query, "url-spare", SPARE_MODES, market.url_spare)
             market.fail_url = _choice(query, "fail-url", FAIL_URL_MODES, market.fail_url)
+            market.fail_how = _choice(query, "fail-how", FAIL_HOW_MODES, market.fail_how)
             market.slow_kbps = int(query.get("slow-kbps", [market.slow_kbps])[0])
             market.collector = _choice(query, "collector", COLLECTOR_MODES, market.collector)
             market.digest = _choice(query, "digest", DIGEST_MODES, market.digest)
         except ValueError as e:
             return self.send_simple(400, str(e))
         return self.send_simple(200, "switched")
+
+    def withhold_package(self):
+        """A failing package address: 404, or with fail-how=close no answer at all, the connection just
+        closes (a lost connection rather than a refusal)."""
+        if self.server.market.fail_how == "close":
+            return
+        return self.send_simple(404, "package withheld")
 
     def base(self):
         return "http://%s:%d" % (scripted_http.HOST, self.port)
@@ -160,9 +166,10 @@ class MarketHandler(scripted_http.Handler):
 
 
 VERSION_MODES = ("ok", "down", "broken", "no-edition", "stall")
-PACKAGE_MODES = ("none", "A", "AB", "ABC")
+PACKAGE_MODES = ("none", "A", "AB", "ABC", "C")
 SPARE_MODES = ("off", "on")
 FAIL_URL_MODES = ("none", "404", "cut")
+FAIL_HOW_MODES = ("404", "close")
 COLLECTOR_MODES = ("ok", "stall")
 DIGEST_MODES = ("md5", "sha256", "both", "wrong-md5", "wrong-sha256", "absent", "malformed")
 
@@ -192,6 +199,7 @@ class Market:
         self.fail_package = args.fail_package
         self.url_spare = args.url_spare
         self.fail_url = args.fail_url
+        self.fail_how = args.fail_how
         self.slow_kbps = args.slow_kbps
         self.collector = "ok"   # only switched at run time
         self.digest = "md5"     # only switched at run time
@@ -206,10 +214,11 @@ class Market:
 
     def package_fails(self, path, raw_socket):
         """A: the announced address fails for all but the raw socket; AB: for everyone;
-        ABC: every other package address (built-in and spare) fails as well."""
+        ABC: every other package address (built-in and spare) fails as well;
+        C: only the built-in and spare addresses fail, the announced one serves."""
         if path in content.CDN_PACKAGE_PATHS:
             return self.fail_package in ("AB", "ABC") or (self.fail_package == "A" and not raw_socket)
-        return self.fail_package == "ABC"
+        return self.fail_package in ("ABC", "C")
 
 
 class MarketServer(scripted_http.Server):
@@ -230,6 +239,8 @@ def add_switches(ap):
                     help="on: each edition of the version answer also names a second address")
     ap.add_argument("--fail-url", choices=FAIL_URL_MODES, default="none",
                     help="the first announced address answers 404, or cuts every answer half-way")
+    ap.add_argument("--fail-how", choices=FAIL_HOW_MODES, default="404",
+                    help="how a failing package address fails: 404, or close: the connection closes unanswered")
     ap.add_argument("--slow-kbps", type=int, default=0, help="package bodies at N KiB/s (0: full speed)")
 
 

@@ -3,8 +3,9 @@
 servers and analytics collector in the tests and the demo (plain HTTP on 127.0.0.1).
 
     market_server.py start --dir DIR --installer FILE [--openid-config FILE]
-                     [--version-service ok|down|broken|no-edition|stall] [--fail-package none|A|AB|ABC]
-                     [--url-spare off|on] [--fail-url none|404|cut] [--slow-kbps N] [--port P]
+                     [--version-service ok|down|broken|no-edition|stall] [--fail-package none|A|AB|ABC|C]
+                     [--url-spare off|on] [--fail-url none|404|cut] [--fail-how 404|close] [--slow-kbps N]
+                     [--port P]
     market_server.py stop --dir DIR
 
 start runs market_http.py detached and returns once it accepts connections; it writes DIR/market.json:
@@ -61,7 +62,7 @@ def start(directory, args):
             "--hits-log", os.path.join(directory, "hits.log"),
             "--installer", installer,
             "--version-service", args.version_service, "--fail-package", args.fail_package,
-            "--url-spare", args.url_spare, "--fail-url", args.fail_url,
+            "--url-spare", args.url_spare, "--fail-url", args.fail_url, "--fail-how", args.fail_how,
             "--slow-kbps", str(args.slow_kbps), "--port", str(args.port)]
     if args.openid_config:
         argv += ["--openid-config", os.path.abspath(args.openid_config)]
@@ -77,7 +78,7 @@ def start(directory, args):
             "hits_log": os.path.join(directory, "hits.log"), "pids": [proc.pid],
             "switches": {"version_service": args.version_service, "fail_package": args.fail_package,
                          "url_spare": args.url_spare, "fail_url": args.fail_url,
-                         "slow_kbps": args.slow_kbps},
+                         "fail_how": args.fail_how, "slow_kbps": args.slow_kbps},
             "installer": dict(_digest(installer_bytes), md5=hashlib.md5(installer_bytes).hexdigest()),
             "files": {path: _digest(data) for path, data in content.static_files().items()}}
     procutil.write_json(os.path.join(directory, "market.json"), info)

@@ -235,6 +235,62 @@ def fail_package_abc_fails_every_package_path():
         eq(m.get("/games/example.apk")[0], 200, "game files unaffected")
 
 
+@check
+def fail_package_c_fails_only_the_built_in_and_spare_addresses():
+    with Market("--fail-package=C") as m:
+        eq(m.info["switches"]["fail_package"], "C", "market.json")
+        eq(m.get("/cdn/en/pelora4.exe")[0], 200, "A")
+        eq(m.socket_get("/cdn/en/pelora4.exe"), 200, "B")
+        for path in content.BUILTIN_PACKAGE_PATHS + content.SPARE_PACKAGE_PATHS:
+            eq(m.get(path)[0], 404, path)
+        eq(m.get("/games/example.apk")[0], 200, "game files unaffected")
+
+
+@check
+def fail_how_close_drops_the_connection_where_a_package_would_get_404():
+    primary, builtin = content.cdn_path("en", "4"), "/download/package/Pelora4.0.exe"
+    # (switches, path, raw-socket form, answer: None for a close without a byte, else the status)
+    cases = [
+        ("fail-package=ABC", primary, False, None),
+        ("fail-package=ABC", builtin, True, None),
+        ("fail-package=A", primary, False, None),
+        ("fail-package=A", primary, True, 200),
+        ("fail-package=C", primary, False, 200),
+        ("fail-package=C", content.spare_path("en", "4"), False, None),
+        ("fail-url=404", primary, True, None),
+        ("fail-url=404", builtin, False, 200),
+    ]
+    # started with the switch, and switched to it while running
+    for start_switches, how in ((["--fail-how=close"], ""), ([], "&fail-how=close")):
+        with Market(*start_switches) as m:
+            for switches, path, socket_form, status in cases:
+                what = "%s%s %s%s" % (switches, how, path, " raw socket" if socket_form else "")
+                reset = "fail-url=none" if "fail-package" in switches else "fail-package=none"
+                query = "%s&%s%s" % (reset, switches, how)
+                eq(m.get("/control/switches?" + query)[2], b"switched", what)
+                host = "Host:127.0.0.1" if socket_form else "Host: 127.0.0.1"
+                answer = m.raw(("GET %s HTTP/1.1\r\n%s\r\n\r\n" % (path, host)).encode())
+                eq(answer.split(b" ", 2)[1] if answer else None, None if status is None else str(status).encode(),
+                   what)
+            eq(m.get("/control/switches?fail-package=ABC&fail-how=404")[2], b"switched", "back to 404")
+            eq(m.get(builtin)[0], 404, "404 again")
+            eq(m.get("/control/switches?fail-how=drop")[0], 400, "unknown value")
+    with Market() as m:
+        eq(m.info["switches"]["fail_how"], "404", "default")
+
+
+@check
+def wrong_digest_with_c_failing_leaves_only_addresses_that_serve_other_bytes():
+    with Market("--url-spare=on") as m:
+        eq(m.get("/control/switches?digest=wrong-md5&fail-package=C")[2], b"switched")
+        edition = json_get(m, "/player_files/en/vantor")["mnq4"]
+        status, _, body = m.get(edition["url"][len(m.info["base"]):])
+        eq(status, 200, "announced address")
+        assert hashlib.md5(body).hexdigest() != edition["md5"], "the announced digest matches"
+        eq(m.get(edition["url_spare"][len(m.info["base"]):])[0], 404, "spare address")
+        eq(m.get("/download/package/Pelora4.0.exe")[0], 404, "built-in address")
+
+
 def parse_answer(data):
     """(status, headers with lower-case names, body) of a raw answer."""
     head, _, body = data.partition(b"\r\n\r\n")
