@@ -276,9 +276,10 @@ bool DownloaderModel::onDownloadProgress(const char*, int, int64_t received, int
     const DWORD now = ::GetTickCount();
     if (now < lastProgressTick_ + kProgressIntervalMs) return true;
     lastProgressTick_ = now;
-    if (total == -1) total = received < kUnknownTotal ? kUnknownTotal : received + 1024;
-    _postToUi([this, received, total] {
-        percent_ = static_cast<int>(static_cast<double>(received) / total * 100);
+    // An unknown total (-1) is passed on as such; the percentage is taken against a guess meanwhile.
+    const int64_t percentBase = total != -1 ? total : received < kUnknownTotal ? kUnknownTotal : received + 1024;
+    _postToUi([this, received, total, percentBase] {
+        percent_ = static_cast<int>(static_cast<double>(received) / percentBase * 100);
         if (progressCallback) progressCallback(percent_, received, total);
     });
     return true;

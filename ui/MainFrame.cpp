@@ -97,6 +97,10 @@ void DMainFrame::addRoutes() {
     });
     click(L"closebtn", [this] { onCloseRequest(); });
     click(L"tastenowbtn", [this] { onFinishClick(); });
+    click(L"retryDownloadBtn", [this] { onRetryDownloadClick(); });
+    click(L"browserDownloadBtn", [this] { onBrowserDownloadClick(); });
+    click(L"retryInstallBtn", [this] { onRetryInstallClick(); });
+    click(L"openLogFolderBtn", [this] { onOpenLogFolderClick(); });
     addRoute(L"killfocus", L"pathedit", [this](toolkit::Notification& notification) {
         applyInstallPathInput(notification.sender->text());
     });
@@ -208,11 +212,6 @@ void DMainFrame::onInstallClick() {
     installClickTime_ = ::GetTickCount();
     downloaderModel().startDownloadPlayer();
     downloaderModel().sendEvent(L"download_installBtnClick3.0", downloaderModel().getOpenId());
-}
-
-void DMainFrame::onPlayerDownloadFailed(DownloadFailure) {
-    selectPage(kFinishPage);
-    finished_ = true;
 }
 
 void DMainFrame::onFinishClick() {

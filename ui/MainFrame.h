@@ -72,6 +72,15 @@ private:
     void onPlayerDownloaded();
     void onPlayerDownloadFailed(DownloadFailure failure);
     void onPlayerInstalled(InstallOutcome outcome);
+
+    // The failure pages and their ways out.
+    void showInstallFailed(InstallOutcome outcome);
+    void showFailurePage(int page, const wchar_t* retryButton);
+    void returnToProgressPage();
+    void onRetryDownloadClick();
+    void onBrowserDownloadClick();
+    void onRetryInstallClick();
+    void onOpenLogFolderClick();
     void stopInstallingTimer();
     void showSlowDownloadTip();
     void leaveForBrowser(bool openBrowser, const std::wstring& speed);

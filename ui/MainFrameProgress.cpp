@@ -72,8 +72,7 @@ void DMainFrame::onPlayerInstalled(InstallOutcome outcome) {
     stopInstallingTimer();
     if (outcome != InstallOutcome::Installed) {
         // No emulator came of the installer: no game and no emulator start can follow.
-        selectPage(kInstallFailedPage);
-        finished_ = true;
+        showInstallFailed(outcome);
         return;
     }
     if (auto* bar = findControl<toolkit::CSkinProgress>(L"installprogressbar")) bar->setValue(100);

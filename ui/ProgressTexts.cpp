@@ -25,6 +25,7 @@ std::wstring sizeLine(int64_t received, int64_t total) {
     } else {
         line = formatted(L"%0.2f", static_cast<double>(received)) + L"B";
     }
+    if (total < 0) return line;
     return line + L"/" + formatted(L"%0.2f", static_cast<float>(total / kMiB)) + L"M";
 }
 

@@ -8,7 +8,8 @@
 
 namespace ui {
 
-// "1.50M/600.00M": received in M, KB or B by its size, then the total in M.
+// "1.50M/600.00M": received in M, KB or B by its size, then the total in M; received alone while the
+// total is unknown (negative).
 std::wstring sizeLine(int64_t received, int64_t total);
 // prefix + percent + "%)"; at 0 % a fraction of a percent ("0.4") once it shows; the Arabic status
 // is the prefix alone.

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "tests/e2e/DownloaderCase.h"
+#include "tests/e2e/LanguageFile.h"
 #include "tests/support/TestFiles.h"
 
 namespace e2e {
@@ -28,8 +29,9 @@ TEST_F(InstallerSignature, AnUnsignedInstallerIsRefusedShownAndReported) {
     ASSERT_TRUE(app.waitForPage(2, 10s)) << "the install click did not lead to the progress page";
     ASSERT_TRUE(app.waitForPage(kDownloadFailedPage, 120s)) << "the refusal was not shown";
     std::this_thread::sleep_for(400ms);
-    shoot(app, L"signature_refused_7_install_failed");
-    EXPECT_LT(app.main().mismatch(L"installFailedLabel"), kSameLook);
+    shoot(app, L"signature_refused_6_download_failed");
+    app.main().map().setText(L"downloadFailedLabel", languageStrings(L"en").get(L"download_failed_damaged"));
+    EXPECT_LT(app.main().mismatch(L"downloadFailedLabel"), kSameLook) << "the page does not say the file is not genuine";
 
     EXPECT_TRUE(waitForHit(hits, "download_installerRefused", "90001_notSigned")) << hits.text();
     EXPECT_TRUE(installerRecord.text().empty()) << "the refused installer ran: " << installerRecord.text();

@@ -22,6 +22,7 @@ TEST(ProgressTexts, SizeLine) {
         // Past 2 and 4 GiB, where 32-bit counts would turn negative or wrap.
         {4 * kGiB + 512 * kMiB, 5 * kGiB, L"4608.00M/5120.00M"},
         {3 * kGiB, 5 * kGiB, L"3072.00M/5120.00M"},
+        {kMiB + kMiB / 2, -1, L"1.50M"},  // a server that names no size
     };
     for (const Case& c : cases) EXPECT_EQ(sizeLine(c.received, c.total), c.expected) << c.received;
 }
