@@ -36,6 +36,12 @@ std::wstring recordFolder() {
     return folder;
 }
 
+std::wstring recordPath(const wchar_t* fileName) {
+    std::wstring folder = recordFolder();
+    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+    return folder + L"\\" + fileName;
+}
+
 bool makeFolders(const std::wstring& folder) {
     for (size_t cut = folder.find_first_of(L"\\/", 3); cut != std::wstring::npos;
          cut = folder.find_first_of(L"\\/", cut + 1)) {
@@ -47,11 +53,10 @@ bool makeFolders(const std::wstring& folder) {
 }
 
 bool appendRecord(const wchar_t* fileName, const std::string& extra) {
-    std::wstring folder = recordFolder();
-    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-    makeFolders(folder);
+    const std::wstring path = recordPath(fileName);
+    makeFolders(path.substr(0, path.find_last_of(L'\\')));
     // FILE_APPEND_DATA makes each write land at the end even when two fakes record at once.
-    const HANDLE file = ::CreateFileW((folder + L"\\" + fileName).c_str(), FILE_APPEND_DATA,
+    const HANDLE file = ::CreateFileW(path.c_str(), FILE_APPEND_DATA,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;

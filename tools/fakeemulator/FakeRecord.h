@@ -11,6 +11,9 @@ std::string toUtf8(const std::wstring& text);
 // PELORA_FAKE_RECORD_DIR as a Windows path ("/tmp/x" becomes "Z:\tmp\x"), else the temp folder.
 std::wstring recordFolder();
 
+// fileName in the record folder.
+std::wstring recordPath(const wchar_t* fileName);
+
 // Creates the folder and its missing parents; true when it exists afterwards.
 bool makeFolders(const std::wstring& folder);
 
