@@ -22,6 +22,13 @@ inline constexpr ControlText kLanguageTexts[] = {
     {L"userdefinitionBtn", L"Button_install_define"},
     {L"backBtn", L"Button_install_back"},
     {L"browsebtn", L"browser"},
+    {L"downloadFailedTitle", L"download_failed_title"},
+    {L"retryDownloadBtn", L"Button_try_again"},
+    {L"browserDownloadBtn", L"Button_download_browser"},
+    {L"installFailedTitle", L"install_failed_title"},
+    {L"installFailedLabel", L"install_failed_reason"},
+    {L"retryInstallBtn", L"Button_try_again"},
+    {L"openLogFolderBtn", L"Link_open_logs"},
 };
 
 }  // namespace ui

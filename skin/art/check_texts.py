@@ -4,7 +4,8 @@
     python3 skin/art/check_texts.py
 
 - every language/downloader_<code>.xml: the declaration, <StringBundle ver="100">, exactly the
-  downloader's key set, no text left in English, the download prefix and the licence link markup;
+  downloader's key set, no text left in English, the placeholders of the English text, the download
+  prefix and the licence link markup;
 - multi_language.tsv (and the remote table): CRLF rows of 21 cells, the 19 codes and names in order,
   no empty or over-long cell, no text left in English;
 - every "@" text of the layouts has a row in multi_language.tsv;
@@ -36,7 +37,10 @@ KEYS = [
     "protocol_accept", "protocol_accept_btn", "progress_downloading_label",
     "progress_install_label", "progress_finish_label", "progress_downloading_label2",
     "Label_installingapp_waiting", "facebook", "download_slowtip", "downloadBybrowser",
-    "download_close",
+    "download_close", "download_keepwaiting", "game_install_failed", "download_failed_title",
+    "download_failed_connection", "download_failed_server", "download_failed_damaged",
+    "install_failed_title", "install_failed_reason", "Button_try_again", "Button_download_browser",
+    "Link_open_logs", "progress_left_seconds", "progress_left_minutes", "progress_left_hours",
 ]
 
 CODES = ["en_US", "zh_TW", "zh_CN", "ko_KR", "vi_VN", "th_TH", "in_ID", "ja_JP", "ru_RU", "pt_PT",
@@ -115,6 +119,11 @@ def has_non_latin(value):
     return any(ord(c) > 0x24F and not (0x1E00 <= ord(c) <= 0x1EFF) for c in value)
 
 
+# "{game}", "{n}": filled in by the program, so every translation keeps exactly the English set.
+def placeholders(value):
+    return set(re.findall(r"\{[a-z]+\}", value))
+
+
 def check_languages():
     all_texts = {code: language_texts(code) for code in LANGUAGES}
     english = all_texts["en"]
@@ -128,6 +137,8 @@ def check_languages():
                 problem("%s: %s is the English text %r" % (name, key, value))
             if code in NON_LATIN and not has_non_latin(value) and value not in SAME_AS_ENGLISH:
                 problem("%s: %s has no %s letters: %r" % (name, key, code, value))
+            if placeholders(value) != placeholders(english.get(key, "")):
+                problem("%s: %s must carry the placeholders %s" % (name, key, sorted(placeholders(english[key]))))
         prefix = texts.get("Label_downloading", "")
         if code == "ar":
             if prefix.endswith("("):

@@ -38,6 +38,10 @@ const wchar_t* const kKeys[] = {
     L"Button_install_back", L"protocol_accept", L"protocol_accept_btn", L"progress_downloading_label",
     L"progress_install_label", L"progress_finish_label", L"progress_downloading_label2",
     L"Label_installingapp_waiting", L"facebook", L"download_slowtip", L"downloadBybrowser", L"download_close",
+    L"download_keepwaiting", L"game_install_failed", L"download_failed_title", L"download_failed_connection",
+    L"download_failed_server", L"download_failed_damaged", L"install_failed_title", L"install_failed_reason",
+    L"Button_try_again", L"Button_download_browser", L"Link_open_logs", L"progress_left_seconds",
+    L"progress_left_minutes", L"progress_left_hours",
 };
 
 const wchar_t* const kLayouts[] = {L"mainframe.xml", L"downloaderbox.xml", L"common/xml_messagebox.xml"};
@@ -78,7 +82,9 @@ TEST_F(ProductSkin, MainWindowHasEveryControlThePagesNeed) {
         L"userdefinitionBtn", L"backLayout", L"backBtn", L"userdefinitionsui", L"browsebtn", L"errorpathnoticeui",
         L"pathErrorLabel", L"confirmprotocolbtn", L"loadingprogresslabel", L"downloadProgressLabel",
         L"progress_install_label", L"tipInstallLabel", L"apkinstallprogresslabel", L"apkfilenamelabel",
-        L"tastenowbtn", L"progress_finish_label",
+        L"tastenowbtn", L"progress_finish_label", L"downloadSpeedLabel", L"apkfailedlabel", L"downloadFailedTitle",
+        L"downloadFailedLabel", L"retryDownloadBtn", L"browserDownloadBtn", L"installFailedTitle", L"installFailedLabel",
+        L"retryInstallBtn", L"openLogFolderBtn",
     };
     for (const wchar_t* name : plain) expectControl<CSkinControl>(*manager, name);
     expectControl<CSkinOption>(*manager, L"acceptprotocolopt");
@@ -89,7 +95,7 @@ TEST_F(ProductSkin, MainWindowHasEveryControlThePagesNeed) {
     expectControl<CSkinRichEdit>(*manager, L"protocoledit");
     auto* tab = dynamic_cast<CSkinTabLayout*>(manager->findControl(L"maintab"));
     ASSERT_NE(tab, nullptr);
-    EXPECT_GE(tab->childCount(), 5u);
+    EXPECT_EQ(tab->childCount(), 8u);
     EXPECT_EQ(tab->currentIndex(), 0);
     EXPECT_TRUE(dynamic_cast<CSkinOption*>(manager->findControl(L"acceptprotocolopt"))->isSelected());
 }
