@@ -21,6 +21,11 @@ std::wstring installCommand(const GameFiles& files, const GamePackage& package) 
     return command + L" --wait --hide";
 }
 
+std::optional<std::wstring> installFailureReason(const utility::process::RunResult& run) {
+    if (run.succeeded()) return std::nullopt;
+    return run.end == utility::process::RunResult::End::timedOut ? L"timeout" : L"install";
+}
+
 std::optional<std::wstring> directLaunchArguments(const GamePackage& package) {
     const std::wstring start = L"apk=|show=true|package=" + package.app_package_name;
     if (package.from_appstore) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "model/DownloadFailure.h"
 #include "model/InstallOutcome.h"
@@ -91,6 +92,13 @@ private:
     bool downloadInto(const std::wstring& url, const std::wstring& target);
     void downloadIcon(const std::wstring& url, const std::wstring& target);
     void stopPackageWorker();
+    void setResolution(const std::wstring& console, const std::wstring& resolution);
+    void reportFailedGame(const std::wstring& name, const std::wstring& reason, std::vector<std::wstring>& failedGames);
+    void startPlayerAfterGames(const std::wstring& player, const std::wstring& lastPackage, bool linger);
+    void leaveAfterGames();
+    void showGameDownload(int index, const std::wstring& name);
+    void showGameInstall(const std::wstring& name);
+    void showFailedGames(const std::vector<std::wstring>& names);
     void showPackageProgress(int64_t received, int64_t total);
     void advancePackageInstallBar();
     void postToWindow(std::function<void()> task);

@@ -88,6 +88,18 @@ int gameBarValue(int percent) {
     return percent;
 }
 
+std::wstring gameFailureLine(const std::wstring& text, const std::vector<std::wstring>& names) {
+    std::wstring joined;
+    for (const std::wstring& name : names) joined += (joined.empty() ? L"" : L", ") + name;
+    static const std::wstring kPlaceholder = L"{game}";
+    std::wstring line = text;
+    for (size_t at = line.find(kPlaceholder); at != std::wstring::npos;
+         at = line.find(kPlaceholder, at + joined.size())) {
+        line.replace(at, kPlaceholder.size(), joined);
+    }
+    return line;
+}
+
 int nextGameInstallValue(int previous) {
     const int next = previous <= 1 ? 3 : previous + 1;
     return next >= 98 ? 98 : next;

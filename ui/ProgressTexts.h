@@ -1,10 +1,11 @@
 #pragma once
 // What the progress pages show, as pure functions of the numbers the downloads report: the size and
 // status lines and bar of the emulator download, the speed label of the slow-download reports, and
-// the game package line and bars.
+// the game package line and bars, and the line naming the games that could not be installed.
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ui {
 
@@ -28,6 +29,8 @@ std::wstring gameProgressLine(const std::wstring& prefix, const std::wstring& ga
 // The percent of a package download, as its bar shows it (kept within 3 and 99).
 int gameDownloadPercent(int64_t received, int64_t total);
 int gameBarValue(int percent);
+// The game page's failure line: every "{game}" of text replaced by the names joined by ", ".
+std::wstring gameFailureLine(const std::wstring& text, const std::vector<std::wstring>& names);
 // The install bar's next value from the previous one: 3 after 0 or 1, then up by one, 98 at most.
 int nextGameInstallValue(int previous);
 

@@ -4,7 +4,6 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
-#include <optional>
 #include <vector>
 
 #include "common/LogPrint.h"
@@ -39,30 +38,6 @@ std::wstring expectedShellPath() {
     return std::wstring(windowsFolder) + L"\\explorer.exe";
 }
 
-// Runs file and waits for it; its exit code, or nothing when it did not start or end in time. Logs as
-// execute, for which it runs.
-std::optional<DWORD> runToExit(const std::wstring& file, const std::wstring& params, DWORD timeoutMs) {
-    UniqueHandle process(create(file, params));
-    if (!process) {
-        PEL_LOG_AS(kExecute, L"execute failed!!! last error = %d", ::GetLastError());
-        return std::nullopt;
-    }
-    switch (::WaitForSingleObject(process.get(), timeoutMs)) {
-    case WAIT_TIMEOUT:
-        PEL_LOG_AS(kExecute, L"execute timeout!!!");
-        return std::nullopt;
-    case WAIT_FAILED:
-        PEL_LOG_AS(kExecute, L"execute failed!!! lastError = %d", ::GetLastError());
-        return std::nullopt;
-    default:
-        break;
-    }
-    DWORD exitCode = 0xFFFFFFFF;
-    ::GetExitCodeProcess(process.get(), &exitCode);
-    PEL_LOG_AS(kExecute, L"execute exitcode = %d lastError = %d", exitCode, ::GetLastError());
-    return exitCode;
-}
-
 }  // namespace
 
 bool shell(const std::wstring& file, const std::wstring& params) {
@@ -92,9 +67,30 @@ HANDLE create(const std::wstring& file, const std::wstring& params) {
     return info.hProcess;
 }
 
+RunResult run(const std::wstring& file, const std::wstring& params, DWORD timeoutMs) {
+    UniqueHandle process(create(file, params));
+    if (!process) {
+        PEL_LOG_AS(kExecute, L"execute failed!!! last error = %d", ::GetLastError());
+        return {};
+    }
+    switch (::WaitForSingleObject(process.get(), timeoutMs)) {
+    case WAIT_TIMEOUT:
+        PEL_LOG_AS(kExecute, L"execute timeout!!!");
+        return {RunResult::End::timedOut};
+    case WAIT_FAILED:
+        PEL_LOG_AS(kExecute, L"execute failed!!! lastError = %d", ::GetLastError());
+        return {};
+    default:
+        break;
+    }
+    DWORD exitCode = 0xFFFFFFFF;
+    ::GetExitCodeProcess(process.get(), &exitCode);
+    PEL_LOG_AS(kExecute, L"execute exitcode = %d lastError = %d", exitCode, ::GetLastError());
+    return {RunResult::End::exited, exitCode};
+}
+
 bool execute(const std::wstring& file, const std::wstring& params, DWORD timeoutMs) {
-    const std::optional<DWORD> exitCode = runToExit(file, params, timeoutMs);
-    return exitCode && *exitCode == 0;
+    return run(file, params, timeoutMs).succeeded();
 }
 
 void killByImageName(const std::wstring& imageName) {
@@ -103,7 +99,8 @@ void killByImageName(const std::wstring& imageName) {
     const std::wstring taskkill = usystem::systemFolder() + L"taskkill.exe";
     // Taskkill answers 1 to an option it rejects, as some builds (Wine's among them) do "/T"; 128 means no
     // process had that name, which is the usual case and needs no second run.
-    if (runToExit(taskkill, L"/F /IM " + imageName + L" /T", kKillTimeoutMs) != kTaskkillRejected) return;
+    const RunResult tree = run(taskkill, L"/F /IM " + imageName + L" /T", kKillTimeoutMs);
+    if (tree.end != RunResult::End::exited || tree.exitCode != kTaskkillRejected) return;
     execute(taskkill, L"/F /IM " + imageName, kKillTimeoutMs);
 }
 

@@ -14,6 +14,18 @@ bool shell(const std::wstring& file, const std::wstring& params);
 // Starts "file" (quoted) plus params, hidden, in a new console. The caller owns the handle; null on failure.
 HANDLE create(const std::wstring& file, const std::wstring& params);
 
+// How a process that was waited for ended.
+struct RunResult {
+    enum class End { exited, timedOut, failed };  // failed: it could not start, or not be waited for
+    End end = End::failed;
+    DWORD exitCode = 0;  // when it exited
+    bool succeeded() const { return end == End::exited && exitCode == 0; }
+};
+
+// Starts the process as create does and waits up to timeoutMs for its end. A process that outlives the
+// time-out is left running. Logs under execute's name, so the log reads the same for both.
+RunResult run(const std::wstring& file, const std::wstring& params, DWORD timeoutMs);
+
 // Runs to the end: true only when the process ended within timeoutMs with exit code 0. A process that
 // outlives the time-out is left running.
 bool execute(const std::wstring& file, const std::wstring& params, DWORD timeoutMs);

@@ -103,4 +103,24 @@ TEST(ProgressTexts, GameLineAndBars) {
     EXPECT_EQ(nextGameInstallValue(98), 98);
 }
 
+// The English text as the language files carry it; the names are the games that failed, in order.
+TEST(ProgressTexts, GameFailureLine) {
+    const std::wstring english = L"{game} could not be installed. Pelora will start, and you can install it from there.";
+    struct Case {
+        const wchar_t* text;
+        std::vector<std::wstring> names;
+        const wchar_t* expected;
+    } cases[] = {
+        {english.c_str(), {L"Example Game"},
+         L"Example Game could not be installed. Pelora will start, and you can install it from there."},
+        {english.c_str(), {L"First", L"Second", L"Third"},
+         L"First, Second, Third could not be installed. Pelora will start, and you can install it from there."},
+        {L"Impossible d'installer {game}.", {L"Jeu"}, L"Impossible d'installer Jeu."},
+        {L"{game} / {game}", {L"A", L"B"}, L"A, B / A, B"},
+        {L"{game}", {L"Named {game}"}, L"Named {game}"},
+        {L"No placeholder.", {L"A"}, L"No placeholder."},
+    };
+    for (const Case& c : cases) EXPECT_EQ(gameFailureLine(c.text, c.names), c.expected) << c.expected;
+}
+
 }  // namespace

@@ -126,4 +126,24 @@ TEST(GamePackagePlan, WhichFirstPackagesStartTheEmulatorDirectly) {
     EXPECT_EQ(directLaunchArguments(nothing), std::nullopt);
 }
 
+// What the console's answer to "installapk" makes of a game.
+TEST(GamePackagePlan, InstallFailureReasons) {
+    using End = utility::process::RunResult::End;
+    struct Case {
+        End end;
+        DWORD exitCode;
+        std::optional<std::wstring> reason;
+    } cases[] = {
+        {End::exited, 0, std::nullopt},
+        {End::exited, 1, L"install"},
+        {End::exited, 2, L"install"},
+        {End::exited, 0xFFFFFFFF, L"install"},
+        {End::timedOut, 0, L"timeout"},
+        {End::failed, 0, L"install"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(installFailureReason({c.end, c.exitCode}), c.reason) << static_cast<int>(c.end) << " " << c.exitCode;
+    }
+}
+
 }  // namespace

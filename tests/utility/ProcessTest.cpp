@@ -62,6 +62,57 @@ INSTANTIATE_TEST_SUITE_P(Codes, ExecuteExit,
                                            ExitCase{L"exit 1", false, "):execute exitcode = 1 lastError = "},
                                            ExitCase{L"sleep 100 7", false, "):execute exitcode = 7 lastError = "}));
 
+// How a run ended, as the callers that tell a failure from a time-out read it. The sleeper is a copy
+// of the child under a name of its own, so that the one left running can be ended by that name.
+struct RunCase {
+    const char* label;
+    const wchar_t* program;  // "child", "sleeper" or a path that does not exist
+    const wchar_t* params;
+    DWORD timeoutMs;
+    process::RunResult::End end;
+    DWORD exitCode;
+};
+
+std::ostream& operator<<(std::ostream& out, const RunCase& c) { return out << c.label; }
+
+const RunCase kRunCases[] = {
+    {"exit_0", L"child", L"exit 0", 20000, process::RunResult::End::exited, 0},
+    {"exit_2", L"child", L"exit 2", 20000, process::RunResult::End::exited, 2},
+    {"slept_then_exit_5", L"child", L"sleep 100 5", 20000, process::RunResult::End::exited, 5},
+    {"timed_out", L"sleeper", L"sleep 30000", 300, process::RunResult::End::timedOut, 0},
+    {"not_started", L"C:\\no\\such\\program.exe", L"", 1000, process::RunResult::End::failed, 0},
+};
+
+class Run : public ::testing::TestWithParam<RunCase> {
+protected:
+    void TearDown() override {
+        process::killByImageName(L"pelrunsleeper.exe");
+        EXPECT_TRUE(waitUntil([] { return countProcesses(L"pelrunsleeper.exe") == 0; }));
+    }
+
+    std::wstring program(const std::wstring& name) {
+        if (name == L"child") return child();
+        if (name == L"sleeper") return copyOfChild(dir_.path() + L"..\\pelrunsleeper\\pelrunsleeper.exe");
+        return name;
+    }
+
+    ScratchDir dir_;
+};
+
+TEST_P(Run, TellsTheExitCodeATimeOutAndAFailedStartApart) {
+    const RunCase& c = GetParam();
+    const process::RunResult result = process::run(program(c.program), c.params, c.timeoutMs);
+    EXPECT_EQ(result.end, c.end);
+    EXPECT_EQ(result.exitCode, c.exitCode);
+    EXPECT_EQ(result.succeeded(), c.end == process::RunResult::End::exited && c.exitCode == 0);
+    if (c.end == process::RunResult::End::timedOut) {
+        EXPECT_EQ(countProcesses(L"pelrunsleeper.exe"), 1) << "the timed-out process is left running";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, Run, ::testing::ValuesIn(kRunCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
 TEST(Execute, ATimeOutReturnsFalseAndLeavesTheChildRunning) {
     processLogPath();
     const std::wstring sleeper = copyOfChild(ScratchDir().path() + L"..\\pelsleeper\\pelsleeper.exe");

@@ -36,6 +36,12 @@ std::wstring recordFolder() {
     return folder;
 }
 
+std::wstring recordPath(const wchar_t* fileName) {
+    std::wstring folder = recordFolder();
+    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+    return folder + L"\\" + fileName;
+}
+
 bool makeFolders(const std::wstring& folder) {
     for (size_t cut = folder.find_first_of(L"\\/", 3); cut != std::wstring::npos;
          cut = folder.find_first_of(L"\\/", cut + 1)) {
@@ -44,12 +50,6 @@ bool makeFolders(const std::wstring& folder) {
     ::CreateDirectoryW(folder.c_str(), nullptr);
     const DWORD attributes = ::GetFileAttributesW(folder.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-std::wstring recordPath(const wchar_t* fileName) {
-    std::wstring folder = recordFolder();
-    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-    return folder + L"\\" + fileName;
 }
 
 bool appendRecord(const wchar_t* fileName, const std::string& extra) {
