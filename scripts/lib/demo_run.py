@@ -27,11 +27,19 @@ FAILURES = {
     "version-down": ["--version-service", "down"],
     "package-broken": ["--fail-package", "AB"],
     "slow": ["--slow-kbps", "4096"],
+    # Every address of the installer fails, until the demo mends the market and tries again.
+    "download": ["--fail-package", "ABC"],
+    # The installer ends without installing, until the demo lets it work and tries again.
+    "install": [],
 }
+# What the fake installer looks for in its record folder before it installs nothing.
+INSTALLER_FAIL_MARKER = "fakeinstaller-fail.txt"
 # The demo's own pace when nothing is slowed down on purpose: about 6 s of download.
 DEFAULT_KBPS = "16384"
 GAME_KBPS = "160"
-PAGE_NAMES = {0: "setup", 1: "licence", 2: "progress", 3: "game", 4: "finish"}
+PAGE_NAMES = {0: "setup", 1: "licence", 2: "progress", 3: "game", 4: "finish", 6: "download-failed",
+              7: "install-failed"}
+RETRY_BUTTONS = {6: "retryDownloadBtn", 7: "retryInstallBtn"}
 
 
 def say(text):
@@ -49,6 +57,7 @@ class Demo:
         self.log_path = None
         self.log_offset = 0
         self.log_text = ""
+        self.seen = 0   # log text before this was read by earlier waits
         self.problems = []
 
     # --- set-up --------------------------------------------------------------------------------
@@ -120,6 +129,11 @@ class Demo:
         shutil.copy(os.path.join(self.bin, "downloader.exe"), exe)
         self.log_path = self.find_log()
         self.log_offset = os.path.getsize(self.log_path) if self.log_path else 0
+        if self.args.fail == "install":
+            # An emulator left by an earlier demo would count as installed: it goes first.
+            shutil.rmtree(os.path.join(os.environ["WINEPREFIX"], "drive_c", "Pelora"), ignore_errors=True)
+            os.makedirs(self.records, exist_ok=True)
+            open(os.path.join(self.records, INSTALLER_FAIL_MARKER), "w").close()
         env = dict(os.environ, PELORA_FAKE_RECORD_DIR=self.records)
         self.process = subprocess.Popen(["wine", exe], cwd=run, env=env, stdout=open(os.path.join(self.out, "wine.log"), "w"),
                                         stderr=subprocess.STDOUT)
@@ -137,14 +151,15 @@ class Demo:
         return self.log_text
 
     def wait_for(self, pattern, timeout):
-        """Waits for a log line matching pattern; None when the program ends or the time is up first."""
+        """Waits for a log line matching pattern, written since the last retry; None when the program ends or
+        the time is up first."""
         deadline = time.time() + timeout
         while time.time() < deadline:
-            match = re.search(pattern, self.read_log())
+            match = re.search(pattern, self.read_log()[self.seen:])
             if match:
                 return match
             if self.process.poll() is not None:
-                return re.search(pattern, self.read_log())
+                return re.search(pattern, self.read_log()[self.seen:])
             time.sleep(0.1)
         return None
 
@@ -195,9 +210,14 @@ class Demo:
             self.problems.append("the installation never started")
             return
         clicked = time.time()
-        time.sleep(1.5)
+        # Late enough for the line under the bar to show the speed and the time left.
+        time.sleep(3.5)
         self.screenshot(2)
-        success = self.wait_for(r"download file success", 600)
+        outcome = self.wait_for(r"download file success|select page (6)", 600)
+        if outcome and outcome.group(1):
+            self.try_again(6)
+            outcome = self.wait_for(r"download file success", 600)
+        success = outcome
         if not success:
             self.problems.append("the emulator's installer was not downloaded")
         else:
@@ -207,7 +227,10 @@ class Demo:
             size = self.market["installer"]["size"]
             say("downloaded the emulator's installer: %.1f MiB in %.1f s (%.1f MiB/s)"
                 % (size / MIB, seconds, size / MIB / seconds))
-        page = self.wait_for(r"select page ([34])", 300)
+        page = self.wait_for(r"select page ([347])", 300)
+        if page and page.group(1) == "7":
+            self.try_again(7)
+            page = self.wait_for(r"select page ([34])", 300)
         if page:
             time.sleep(0.8)
             self.screenshot(int(page.group(1)))
@@ -223,6 +246,23 @@ class Demo:
             self.process.kill()
             self.exit_code = None
             self.problems.append("the downloader did not end")
+
+    def try_again(self, page):
+        """A failure page is shown: the demo mends what failed, then presses its "Try again"."""
+        time.sleep(0.8)
+        self.screenshot(page)
+        if page == 6:
+            urllib.request.urlopen(self.market["base"] + "/control/switches?fail-package=none").read()
+            say("the download failed as the market was told to; the market is mended")
+        else:
+            os.remove(os.path.join(self.records, INSTALLER_FAIL_MARKER))
+            say("the installation failed as the fake installer was told to; the installer is mended")
+        self.seen = len(self.read_log())
+        if self.args.interactive:
+            say("press \"Try again\"")
+        else:
+            say("pressing \"Try again\"")
+            self.click(RETRY_BUTTONS[page], page)
 
     # --- the report ------------------------------------------------------------------------------
     def record(self, name):
