@@ -9,10 +9,11 @@
 
 namespace {
 
-// Windows XP and older also get the system menu and the sizing frame.
+// The system menu (Alt+Space, the taskbar's menu) offers Minimize and Close; its Close asks like the
+// title bar's. Windows XP and older also get the sizing frame.
 DWORD mainFrameStyle() {
-    DWORD style = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
-    if (utility::usystem::windowsVersion().major <= 5) style |= WS_SYSMENU | WS_THICKFRAME;
+    DWORD style = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX;
+    if (utility::usystem::windowsVersion().major <= 5) style |= WS_THICKFRAME;
     return style;
 }
 
