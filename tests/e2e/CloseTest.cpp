@@ -1,7 +1,8 @@
-// Closing the main window. Outside a running download (0 %) the exit confirmation asks first: "No"
-// returns to the window, "Yes" ends the process and tells the collector "userCancel". During a
-// download the window suggests the browser instead and reports how fast the download went. Either
-// way the process ends soon after the last click, whether the servers answer or not.
+// Closing the main window, by any way a person or the system closes a window. Outside a running
+// download (0 %) the exit confirmation asks first: "No" returns to the window, "Yes" ends the process
+// and tells the collector "userCancel". During a download the window offers to keep waiting (the
+// default), to use the browser, or to quit, and reports how fast the download went. Either way out
+// ends the process soon after the last click, whether the servers answer or not.
 
 #include <gtest/gtest.h>
 
