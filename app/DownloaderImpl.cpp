@@ -9,17 +9,31 @@
 
 namespace {
 
-// Windows XP and older also get the system menu and the sizing frame.
+// The system menu (Alt+Space, the taskbar's menu) offers Minimize and Close; its Close asks like the
+// title bar's. Windows XP and older also get the sizing frame.
 DWORD mainFrameStyle() {
-    DWORD style = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
-    if (utility::usystem::windowsVersion().major <= 5) style |= WS_SYSMENU | WS_THICKFRAME;
+    DWORD style = WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX;
+    if (utility::usystem::windowsVersion().major <= 5) style |= WS_THICKFRAME;
     return style;
+}
+
+// Windows lets only the foreground process hand the foreground on: a later start, which the user just
+// launched, allows the running downloader to take it before asking it to show itself.
+void allowRunningDownloaderForeground() {
+    const HWND mailbox = ::FindWindowExW(nullptr, nullptr, model::kInstanceId, nullptr);
+    DWORD processId = 0;
+    if (mailbox) ::GetWindowThreadProcessId(mailbox, &processId);
+    if (processId != 0 && !::AllowSetForegroundWindow(processId)) {
+        PEL_LOG(L"AllowSetForegroundWindow(%u) failed, error %u", static_cast<unsigned>(processId),
+                static_cast<unsigned>(::GetLastError()));
+    }
 }
 
 }  // namespace
 
 bool DownloaderImpl::entrance(HINSTANCE instance, const wchar_t* commandLine) {
     DownloaderModel* model = DownloaderModel::instance();
+    allowRunningDownloaderForeground();
     if (model->popupExistPwnd()) {
         PEL_LOG(L"It's exist");
         return false;

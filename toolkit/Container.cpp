@@ -91,6 +91,17 @@ std::vector<CSkinControl*> CSkinContainer::stackedChildren() const {
     return stacked;
 }
 
+int CSkinContainer::rowWidth() const {
+    const std::vector<CSkinControl*> stacked = stackedChildren();
+    int width = inset_.left + inset_.right;
+    if (!stacked.empty()) width += childPadding_ * static_cast<int>(stacked.size() - 1);
+    const SIZE available{rect().right - rect().left, rect().bottom - rect().top};
+    for (CSkinControl* child : stacked) {
+        width += child->padding().left + child->padding().right + std::max<int>(child->estimateSize(available).cx, 0);
+    }
+    return width;
+}
+
 void CSkinContainer::paint(Painter& painter) {
     Painter::ClipScope clip(painter, rect());
     paintBackground(painter);

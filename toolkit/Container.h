@@ -21,6 +21,9 @@ public:
     bool remove(CSkinControl* control);
     size_t childCount() const override { return children_.size(); }
     CSkinControl* childAt(size_t index) const override;
+    // The width the stacked children need side by side at the widths they want (a stretching one
+    // counts as 0), with their paddings, the gaps between them and the inset.
+    int rowWidth() const;
 
     void setAttribute(const std::wstring& name, const std::wstring& value) override;
     void setPosition(const RECT& rect) override;

@@ -3,6 +3,7 @@
 #include "toolkit/MarkupValues.h"
 #include "toolkit/Painter.h"
 #include "toolkit/PaintManager.h"
+#include "toolkit/TextTables.h"
 
 namespace toolkit {
 
@@ -11,9 +12,24 @@ void* CSkinControl::getInterface(const std::wstring& name) {
 }
 
 void CSkinControl::setText(const std::wstring& text) {
+    textKey_.clear();
     if (text_ == text) return;
     text_ = text;
     relayout();
+}
+
+void CSkinControl::setTooltip(const std::wstring& tooltip) {
+    tooltipKey_.clear();
+    tooltip_ = tooltip;
+}
+
+void CSkinControl::reapplyTextKeys() {
+    if (!textKey_.empty()) {
+        const std::wstring key = textKey_;
+        setText(resolveText(key));
+        textKey_ = key;
+    }
+    if (!tooltipKey_.empty()) tooltip_ = resolveText(tooltipKey_);
 }
 
 bool CSkinControl::isShown() const {
@@ -90,7 +106,7 @@ void CSkinControl::setAttribute(const std::wstring& name, const std::wstring& va
     } else if (name == L"text") {
         setText(value);
     } else if (name == L"tooltip") {
-        tooltip_ = value;
+        setTooltip(value);
     } else if (name == L"userdata") {
         userData_ = value;
     } else if (name == L"width") {

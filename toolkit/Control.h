@@ -32,7 +32,15 @@ public:
     const std::wstring& text() const { return text_; }
     virtual void setText(const std::wstring& text);
     const std::wstring& tooltip() const { return tooltip_; }
-    void setTooltip(const std::wstring& tooltip) { tooltip_ = tooltip; }
+    void setTooltip(const std::wstring& tooltip);
+    // The text-table key ("@close_tip") the text or the tooltip came from, empty when none; the
+    // control's own setText or setTooltip forgets it.
+    const std::wstring& textKey() const { return textKey_; }
+    void setTextKey(const std::wstring& key) { textKey_ = key; }
+    const std::wstring& tooltipKey() const { return tooltipKey_; }
+    void setTooltipKey(const std::wstring& key) { tooltipKey_ = key; }
+    // Looks the remembered keys up again, after the text table changed language.
+    void reapplyTextKeys();
     const std::wstring& userData() const { return userData_; }
     void setUserData(const std::wstring& data) { userData_ = data; }
 
@@ -108,6 +116,8 @@ private:
     std::wstring name_;
     std::wstring text_;
     std::wstring tooltip_;
+    std::wstring textKey_;
+    std::wstring tooltipKey_;
     std::wstring userData_;
     bool visible_ = true;
     bool enabled_ = true;

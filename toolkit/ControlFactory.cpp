@@ -57,6 +57,10 @@ std::unique_ptr<CSkinControl> build(const ControlLayout& layout, CPaintManager& 
         for (const auto& [name, value] : *defaults) control->setAttribute(name, value);
     }
     for (const auto& [name, value] : layout.attributes) control->setAttribute(name, value);
+    for (const auto& [name, key] : layout.textKeys) {
+        if (name == L"text") control->setTextKey(key);
+        if (name == L"tooltip") control->setTooltipKey(key);
+    }
     if (layout.children.empty()) return control;
     auto* container = dynamic_cast<CSkinContainer*>(control.get());
     auto* combo = dynamic_cast<CSkinCombo*>(control.get());

@@ -53,12 +53,6 @@ std::wstring withoutByteOrderMark(std::wstring text) {
     return text;
 }
 
-// "@key" becomes the text-table entry of key when there is one.
-std::wstring localised(const std::wstring& value) {
-    if (value.size() < 2 || value[0] != L'@') return value;
-    return lookupText(value.substr(1)).value_or(value);
-}
-
 const XmlNode& LayoutBuilder::parse(const std::string& utf8, const std::wstring& fileName) {
     auto document = std::make_unique<common::XmlDocument>();
     if (!document->load(withoutByteOrderMark(utility::ustring::utf8ToWide(utf8)))) {
@@ -83,10 +77,11 @@ std::vector<ControlLayout> LayoutBuilder::children(const XmlNode& node, const st
 }
 
 ControlLayout LayoutBuilder::control(const XmlNode& node, const std::wstring& fileName) {
-    ControlLayout control{node.name(), {}, {}};
+    ControlLayout control{node.name(), {}, {}, {}};
     for (const auto& [name, value] : node.attributes()) {
         const bool translatable = name == L"text" || name == L"tooltip";
-        control.attributes.emplace_back(name, translatable ? localised(value) : value);
+        control.attributes.emplace_back(name, translatable ? resolveText(value) : value);
+        if (translatable && value.size() > 1 && value[0] == L'@') control.textKeys.emplace_back(name, value);
     }
     control.children = children(node, fileName);
     return control;

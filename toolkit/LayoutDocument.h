@@ -19,6 +19,9 @@ struct ControlLayout {
     std::wstring type;  // element name: "Button", "VerticalLayout", ...
     std::vector<Attribute> attributes;  // in markup order
     std::vector<ControlLayout> children;
+    // "text" and "tooltip" written as "@key": attribute name -> "@key", so that a language change
+    // can look them up again.
+    std::vector<Attribute> textKeys;
 
     // Value of the named attribute; empty when absent.
     const std::wstring& attribute(const std::wstring& name) const;

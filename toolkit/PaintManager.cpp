@@ -28,11 +28,25 @@ void collectFocusable(CSkinControl* control, std::vector<CSkinControl*>& out) {
 
 bool keyDown(int key) { return (::GetKeyState(key) & 0x8000) != 0; }
 
+void reapplyTree(CSkinControl* control) {
+    if (!control) return;
+    control->reapplyTextKeys();
+    for (size_t i = 0; i < control->childCount(); ++i) reapplyTree(control->childAt(i));
+}
+
+// Window thread only, like the managers themselves.
+std::vector<CPaintManager*>& liveManagers() {
+    static std::vector<CPaintManager*> managers;
+    return managers;
+}
+
 }  // namespace
 
-CPaintManager::CPaintManager() = default;
+CPaintManager::CPaintManager() { liveManagers().push_back(this); }
 
 CPaintManager::~CPaintManager() {
+    auto& managers = liveManagers();
+    managers.erase(std::remove(managers.begin(), managers.end(), this), managers.end());
     if (tooltip_) ::DestroyWindow(tooltip_);
     // Controls may ask the manager to forget them while they go.
     hot_ = pushed_ = focused_ = tooltipControl_ = nullptr;
@@ -50,6 +64,10 @@ void CPaintManager::setRoot(std::unique_ptr<CSkinControl> root) {
 CSkinControl* CPaintManager::findControl(const std::wstring& name) const {
     return root_ && !name.empty() ? root_->findByName(name) : nullptr;
 }
+
+void CPaintManager::reapplyTextKeys() { reapplyTree(root_.get()); }
+
+const std::vector<CPaintManager*>& CPaintManager::all() { return liveManagers(); }
 
 void CPaintManager::setSize(SIZE size) {
     if (size.cx == size_.cx && size.cy == size_.cy) return;

@@ -35,6 +35,10 @@ public:
     void setRoot(std::unique_ptr<CSkinControl> root);
     CSkinControl* root() const { return root_.get(); }
     CSkinControl* findControl(const std::wstring& name) const;
+    // Every control looks its text-table keys up again, after a language change.
+    void reapplyTextKeys();
+    // The paint managers that exist now, one per skinned window (and per off-screen layout).
+    static const std::vector<CPaintManager*>& all();
 
     SIZE size() const { return size_; }
     void setSize(SIZE size);

@@ -63,6 +63,11 @@ std::optional<std::wstring> lookupText(const std::wstring& key) {
     return found->second;
 }
 
+std::wstring resolveText(const std::wstring& value) {
+    if (value.size() < 2 || value[0] != L'@') return value;
+    return lookupText(value.substr(1)).value_or(value);
+}
+
 void setText(const std::wstring& key, const std::wstring& text) { state().texts[key] = text; }
 
 size_t languageCount() {

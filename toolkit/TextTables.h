@@ -16,6 +16,9 @@ namespace toolkit {
 void loadTextTables();
 
 std::optional<std::wstring> lookupText(const std::wstring& key);
+// A layout's text value: "@key" (more than the "@") becomes the entry of key when there is one;
+// anything else stays as written.
+std::wstring resolveText(const std::wstring& value);
 void setText(const std::wstring& key, const std::wstring& text);
 
 // Languages of the last table loaded: pairs (long code, display name); a language whose name cell

@@ -23,6 +23,8 @@ void DownloaderBox::setUpControls() {
     for (const auto& entry : texts) {
         if (toolkit::CSkinControl* control = findControl(entry.control)) control->setText(text(entry.key));
     }
+    // The taskbar and screen readers name the window by its own title.
+    if (hwnd()) ::SetWindowTextW(hwnd(), text(L"MSGBox_noice").c_str());
     const struct {
         const wchar_t* control;
         const wchar_t* file;

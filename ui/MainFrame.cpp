@@ -56,10 +56,7 @@ void DMainFrame::initWindow() {
 
     const bool mainland = ConfigImp::instance().getLanguage() == L"cn";
     if (toolkit::CSkinControl* chat = findControl(L"addQQGroupBtn")) chat->setVisible(mainland);
-    if (toolkit::CSkinControl* facebook = findControl(L"joinfacebookBtn")) {
-        facebook->setVisible(!mainland);
-        facebook->setTooltip(getString(L"facebook"));
-    }
+    if (toolkit::CSkinControl* facebook = findControl(L"joinfacebookBtn")) facebook->setVisible(!mainland);
 
     DownloaderModel& downloader = downloaderModel();
     downloader.progressCallback = [this](int percent, int64_t received, int64_t total) {
@@ -95,7 +92,6 @@ void DMainFrame::addRoutes() {
         utility::usystem::openUrl(ConfigImp::instance().websiteUrl());
         downloaderModel().sendEvent(L"Download_googleDriver", L"downloadingPage");
     });
-    click(L"closebtn", [this] { onCloseRequest(); });
     click(L"tastenowbtn", [this] { onFinishClick(); });
     click(L"retryDownloadBtn", [this] { onRetryDownloadClick(); });
     click(L"browserDownloadBtn", [this] { onBrowserDownloadClick(); });
@@ -108,11 +104,6 @@ void DMainFrame::addRoutes() {
     addRoute(L"itemselect", L"languageCombo", [this](toolkit::Notification& notification) {
         onLanguageComSelected(static_cast<int>(notification.wParam));
     });
-}
-
-// The close button's closing is decided by the close request; the other title buttons act as usual.
-void DMainFrame::onClick(toolkit::Notification& notification) {
-    if (notification.sender->name() != L"closebtn") SkinWindow::onClick(notification);
 }
 
 void DMainFrame::selectPage(int page) {
@@ -223,13 +214,27 @@ void DMainFrame::onFinishClick() {
 void DMainFrame::onCloseRequest() {
     if (finished_) {
         showWindow(false);
-        close(IDCLOSE);
+        closeForGood();
         ::PostQuitMessage(0);
     } else if (lastPercent_ < 1 || lastPercent_ > 99) {
         showExitConfirmation(hwnd(), lastPercent_);
     } else {
         showSlowDownloadTip();
     }
+}
+
+void DMainFrame::closeForGood() {
+    closeApproved_ = true;
+    close(IDCLOSE);
+}
+
+// Alt+F4, the system menu's or the taskbar's Close, the title bar's close button and a WM_CLOSE from
+// another program all ask the user first; only the program's own decision closes the window.
+LRESULT DMainFrame::onClose(WPARAM wParam, LPARAM lParam, bool& handled) {
+    if (closeApproved_) return SkinWindow::onClose(wParam, lParam, handled);
+    handled = true;
+    onCloseRequest();
+    return 0;
 }
 
 // Enter on the setup page installs, as its default button would; Escape anywhere asks to close.

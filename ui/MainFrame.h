@@ -47,7 +47,7 @@ protected:
     void initWindow() override;
     std::wstring getSkinFile() const override { return L"mainframe.xml"; }
     LRESULT onDestroy(WPARAM wParam, LPARAM lParam, bool& handled) override;
-    void onClick(toolkit::Notification& notification) override;
+    LRESULT onClose(WPARAM wParam, LPARAM lParam, bool& handled) override;
     LRESULT messageFilter(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
 private:
@@ -64,6 +64,8 @@ private:
     void onInstallClick();
     void onFinishClick();
     void onCloseRequest();
+    // Closes the window without asking: the program decided so.
+    void closeForGood();
     void setText(const wchar_t* control, const std::wstring& text);
     std::wstring getString(const wchar_t* key) const;
 
@@ -127,4 +129,5 @@ private:
     utility::CHttpClientWrapper iconClient_;
     DWORD lastPackagePost_ = 0;  // package worker only
     bool firstFrameLogged_ = false;
+    bool closeApproved_ = false;
 };

@@ -7,6 +7,7 @@
 #include "model/DownloaderModel.h"
 #include "toolkit/Button.h"
 #include "toolkit/Combo.h"
+#include "toolkit/InterfaceLanguage.h"
 #include "toolkit/SkinPackage.h"
 #include "toolkit/TextTables.h"
 #include "ui/LanguageCodes.h"
@@ -20,6 +21,7 @@ namespace {
 DownloaderModel& downloaderModel() { return *DownloaderModel::instance(); }
 
 constexpr int kLanguageFileAttempts = 3;
+constexpr wchar_t kEnglish[] = L"en_US";
 
 }  // namespace
 
@@ -30,14 +32,25 @@ void DMainFrame::fillLanguageCombo() {
     for (size_t i = 0; i < toolkit::languageCount(); ++i) {
         if (auto language = toolkit::languageAt(i)) languages.push_back(*language);
     }
+    toolkit::CSkinListItem* english = nullptr;
     for (const auto& [code, name] : ui::startupLanguageFirst(languages, config::regionLanguage())) {
         auto item = std::make_unique<toolkit::CSkinListItem>();
         item->setText(name);
         item->setUserData(code);
         toolkit::CSkinListItem* added = combo->addItem(std::move(item));
+        if (code == kEnglish) english = added;
         // Selecting raises "itemselect", which loads the language before the first paint.
         if (code == localeCode_) added->select(false);
     }
+    if (combo->currentSelection() >= 0 || !english) return;
+    // A market language the table does not offer ("in"): English texts, while analytics and the
+    // market's addresses keep the market's own code.
+    const std::wstring modelLanguage = downloaderModel().getLanguage();
+    const std::wstring marketLanguage = ConfigImp::instance().getLanguage();
+    PEL_LOG(L"no language entry for %s, English shown", localeCode_.c_str());
+    english->select(false);
+    downloaderModel().setLanguage(modelLanguage);
+    ConfigImp::instance().setLanguage(marketLanguage);
 }
 
 void DMainFrame::onLanguageComSelected(int index) {
@@ -60,15 +73,20 @@ void DMainFrame::onLanguageComSelected(int index) {
         }
         ::Sleep(0);
     }
+    // The layouts' own texts and tooltips ("@close_tip") and the message boxes' confirm caption.
+    toolkit::switchInterfaceLanguage(localeCode_);
     ::SetWindowTextW(hwnd(), getString(L"Title_wndTitle").c_str());
     applyLanguageTexts();
     setText(L"titlename", getString(L"titlename"));
     setText(L"protocoledit", ui::licenceText(ConfigImp::instance().getLanguage()));
     setText(L"confirmprotocolbtn", getString(L"accept_protocol"));
+    // The texts above give the install button the quick-install caption.
+    setCustomMode(isCustomMode());
 }
 
 void DMainFrame::applyLanguageTexts() {
     for (const ui::ControlText& entry : ui::kLanguageTexts) setText(entry.control, getString(entry.key));
+    if (toolkit::CSkinControl* facebook = findControl(L"joinfacebookBtn")) facebook->setTooltip(getString(L"facebook"));
     if (auto* homepage = findControl<toolkit::CSkinButton>(L"homepageBtn")) {
         homepage->setTextColor(0xFFFFFFFF);
         homepage->setText(ConfigImp::instance().websiteUrl());

@@ -99,22 +99,25 @@ void DMainFrame::onPlayerInstalled(InstallOutcome outcome) {
     finished_ = true;
 }
 
+// Keeping on waiting is the default: a reflexive Enter (or Escape) must not end a running download.
 void DMainFrame::showSlowDownloadTip() {
     const unsigned elapsed = (::GetTickCount() - installClickTime_) / 1000;
+    const auto leave = [this, elapsed](bool openBrowser) {
+        return [this, elapsed, openBrowser] { leaveForBrowser(openBrowser, ui::speedLabel(lastReceived_, elapsed)); };
+    };
     msg::showMessageBox(hwnd(), 0, getString(L"MSGBox_noice"), getString(L"download_slowtip"),
-                        {{getString(L"downloadBybrowser"),
-                          [this, elapsed] { leaveForBrowser(true, ui::speedLabel(lastReceived_, elapsed)); }, true},
-                         {getString(L"download_close"),
-                          [this, elapsed] { leaveForBrowser(false, ui::speedLabel(lastReceived_, elapsed)); }, true}});
+                        {{getString(L"download_keepwaiting"), nullptr, true, true},
+                         {getString(L"downloadBybrowser"), leave(true), false},
+                         {getString(L"download_close"), leave(false), false}});
 }
 
-// Both choices of the tip end the program after reporting the speed; one also opens the browser on
+// The tip's two ways out end the program after reporting the speed; one also opens the browser on
 // the package being downloaded. The window goes first: the report is sent on its own thread and
 // shutdown gives it a bounded time.
 void DMainFrame::leaveForBrowser(bool openBrowser, const std::wstring& speed) {
     showWindow(false);
     if (openBrowser) utility::usystem::openUrl(downloaderModel().getPlayerUrl());
     downloaderModel().sendEventNow(openBrowser ? L"DownloadSlowUseBrowser3.0" : L"DownloadSlowUserCancel3.0", speed);
-    close(IDCLOSE);
+    closeForGood();
     ::PostQuitMessage(0);
 }

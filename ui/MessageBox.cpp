@@ -60,8 +60,10 @@ void MessageBoxWindow::setIcon(const std::wstring& file) {
     if (icon) icon->setBkImage(file);
 }
 
+// The window's own title too: the taskbar and screen readers name the box by it.
 void MessageBoxWindow::setTitle(const std::wstring& text) {
     if (toolkit::CSkinControl* title = findControl(L"titlelabel")) title->setText(text);
+    if (hwnd()) ::SetWindowTextW(hwnd(), text.c_str());
 }
 
 void MessageBoxWindow::setText(const std::wstring& text) {
@@ -83,8 +85,17 @@ void MessageBoxWindow::addSelection(const Selection& selection) {
     // Between the two spacers, after the buttons already there.
     const size_t last = bar->childCount() > 0 ? bar->childCount() - 1 : 0;
     toolkit::CSkinControl* button = bar->addAt(std::make_unique<CSelectionUI>(selection), last);
-    // The first button takes the focus, so Enter chooses it.
-    if (!paintManager().focused()) button->setFocus();
+    // The default button, else the first, takes the focus, so Enter chooses it.
+    if (selection.isDefault || !paintManager().focused()) button->setFocus();
+    fitSelections();
+}
+
+// Translations differ in length; the box grows rather than letting its buttons overlap its edges.
+void MessageBoxWindow::fitSelections() {
+    auto* bar = findControl<toolkit::CSkinContainer>(L"bottombar");
+    const SIZE size = paintManager().size();
+    if (!bar || !hwnd() || bar->rowWidth() <= size.cx) return;
+    ::SetWindowPos(hwnd(), nullptr, 0, 0, bar->rowWidth(), size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void MessageBoxWindow::closeByUser() {

@@ -18,6 +18,8 @@ struct Selection {
     std::wstring text;
     std::function<void()> action;  // may be empty
     bool primary = false;
+    // The box opens with this selection focused, so Enter chooses it; without one, the first.
+    bool isDefault = false;
 };
 
 class IMessageBox {
@@ -66,6 +68,8 @@ protected:
 
 private:
     void closeByUser();
+    // Widens the window when its selections need more room than the layout gives the bottom bar.
+    void fitSelections();
 
     HWND owner_;
     std::wstring layout_;

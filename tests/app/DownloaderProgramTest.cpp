@@ -16,6 +16,7 @@
 #include "config/DataPaths.h"
 #include "model/DownloaderModel.h"
 #include "model/InstanceIdentity.h"
+#include "tests/app/ExitConfirmation.h"
 #include "tests/app/LogLines.h"
 #include "tests/support/MessagePump.h"
 #include "tests/support/ScratchDir.h"
@@ -215,11 +216,12 @@ TEST(DownloaderProgram, RunsOneInstanceThatLaterStartsRaiseAndExitsCleanly) {
     EXPECT_EQ(windowsOf(first.id, kMainWindowClass), std::vector<HWND>{mainWindow});
     EXPECT_EQ(first.exitCode(0), static_cast<DWORD>(STILL_ACTIVE));
 
-    // Closing the window ends the program normally; a download process left behind goes with it.
+    // Closing the window, once confirmed, ends the program normally; a download process left behind
+    // goes with it.
     const ScratchDir downloads;
     ASSERT_TRUE(::CopyFileW(toolPath(L"testchild.exe").c_str(), (downloads / L"pelcurl.exe").c_str(), FALSE));
     Running download = startProcess(downloads / L"pelcurl.exe", L"sleep 60000");
-    ::PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(apptest::closeAndConfirm(mainWindow)) << "closing did not ask";
     EXPECT_EQ(first.exitCode(kExitWaitMs), 0u);
     EXPECT_FALSE(openInstanceMutex());
     EXPECT_NE(download.exitCode(5000), static_cast<DWORD>(STILL_ACTIVE));

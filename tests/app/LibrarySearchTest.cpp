@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/app/ExitConfirmation.h"
 #include "tests/e2e/AppProcess.h"
 #include "tests/e2e/RegistryValueGuard.h"
 #include "tests/support/ScratchDir.h"
@@ -172,7 +173,7 @@ TEST_P(PlantedLibrary, IsNeverLoaded) {
     const HWND mainWindow = app.waitForWindow(L"updateMframe");
     EXPECT_NE(mainWindow, nullptr) << "the program ended or showed no window";
     if (mainWindow != nullptr) {
-        ::PostMessageW(mainWindow, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(apptest::closeAndConfirm(mainWindow)) << "closing did not ask";
         EXPECT_TRUE(app.waitForExit(std::chrono::seconds(30)));
         EXPECT_EQ(app.exitCode().value_or(STILL_ACTIVE), 0u);
     }

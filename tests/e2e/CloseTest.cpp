@@ -1,7 +1,8 @@
-// Closing the main window. Outside a running download (0 %) the exit confirmation asks first: "No"
-// returns to the window, "Yes" ends the process and tells the collector "userCancel". During a
-// download the window suggests the browser instead and reports how fast the download went. Either
-// way the process ends soon after the last click, whether the servers answer or not.
+// Closing the main window, by any way a person or the system closes a window. Outside a running
+// download (0 %) the exit confirmation asks first: "No" returns to the window, "Yes" ends the process
+// and tells the collector "userCancel". During a download the window offers to keep waiting (the
+// default), to use the browser, or to quit, and reports how fast the download went. Either way out
+// ends the process soon after the last click, whether the servers answer or not.
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,22 @@ namespace {
 using namespace std::chrono_literals;
 
 using Close = DownloaderCase;
+
+// The slow-download tip as the box shows it in English: "Keep waiting" first, the default and primary
+// choice, then the two ways out.
+void mirrorSlowTip(SkinMap& tip) {
+    const model::LanguageStrings strings = languageStrings(L"en");
+    mirrorMessage(tip, strings.get(L"MSGBox_noice"), strings.get(L"download_slowtip"));
+    mirrorSelection(tip, L"keepwaiting", strings.get(L"download_keepwaiting"));
+    mirrorSelection(tip, L"browser", strings.get(L"downloadBybrowser"), false);
+    mirrorSelection(tip, L"close", strings.get(L"download_close"), false);
+}
+
+// Alt+F4 as a person presses it, on the window made active first.
+void pressAltF4(WindowDriver& window) {
+    window.activate();
+    pressKey(VK_F4, VK_MENU);
+}
 
 TEST_F(Close, AtZeroPercentTheConfirmationAsksFirst) {
     DownloaderApp app(L"pelora4_en_0_100_x.exe");
@@ -87,15 +104,11 @@ TEST_P(SlowDownload, ClosingOffersTheBrowserAndReportsTheSpeed) {
     std::unique_ptr<WindowDriver> tip = app.waitForBox(kMessageBoxClass, L"common/xml_messagebox.xml");
     ASSERT_NE(tip, nullptr) << "no slow-download tip";
     EXPECT_TRUE(app.process().windows(kConfirmationClass).empty()) << "a download asks for the browser, not to quit";
-    // The tip's two selections, as the box adds them.
-    const model::LanguageStrings strings = languageStrings(L"en");
-    mirrorMessage(tip->map(), strings.get(L"MSGBox_noice"), strings.get(L"download_slowtip"));
-    mirrorSelection(tip->map(), L"browser", strings.get(L"downloadBybrowser"));
-    mirrorSelection(tip->map(), L"close", strings.get(L"download_close"));
+    mirrorSlowTip(tip->map());
     tip->shoot(L"slow_" + utility::ustring::utf8ToWide(slow.label) + L"_tip");
     EXPECT_LT(tip->mismatch(L"descriptlabel"), kSameLook) << "the tip's text";
     const std::wstring chosen = slow.selection == 0 ? L"browser" : L"close";
-    for (const wchar_t* selection : {L"browser", L"close"}) {
+    for (const wchar_t* selection : {L"keepwaiting", L"browser", L"close"}) {
         EXPECT_LT(tip->mismatch(selection), kSameLook) << "the selection \"" << utf8(selection) << "\" with its caption";
     }
     tip->click(chosen);
@@ -148,11 +161,7 @@ TEST_P(StalledServers, TheLastClickEndsTheProcessSoon) {
         stalled.slowTip ? app.waitForBox(kMessageBoxClass, L"common/xml_messagebox.xml")
                         : app.waitForBox(kConfirmationClass, L"downloaderbox.xml");
     ASSERT_NE(box, nullptr) << (stalled.slowTip ? "no slow-download tip" : "no exit confirmation");
-    if (stalled.slowTip) {
-        const model::LanguageStrings strings = languageStrings(L"en");
-        mirrorSelection(box->map(), L"browser", strings.get(L"downloadBybrowser"));
-        mirrorSelection(box->map(), L"close", strings.get(L"download_close"));
-    }
+    if (stalled.slowTip) mirrorSlowTip(box->map());
     box->click(stalled.slowTip ? L"close" : L"btnLeft");
     ASSERT_TRUE(app.waitForExit(6s)) << "still running 6 s after the last click";
     EXPECT_EQ(app.exitCode(), std::optional<DWORD>(0));
@@ -160,6 +169,103 @@ TEST_P(StalledServers, TheLastClickEndsTheProcessSoon) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LastClicks, StalledServers, ::testing::ValuesIn(kStalledCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// Every way of closing the window leads to the same question: the keyboard's Alt+F4, the system
+// menu's Close (Alt+Space), the taskbar's Close (WM_SYSCOMMAND) and a WM_CLOSE from another program.
+struct ClosePath {
+    const char* label;
+    bool (*close)(DownloaderApp& app);
+};
+
+std::ostream& operator<<(std::ostream& out, const ClosePath& c) { return out << c.label; }
+
+const ClosePath kClosePaths[] = {
+    {"alt_f4",
+     [](DownloaderApp& app) {
+         pressAltF4(app.main());
+         return true;
+     }},
+    {"system_menu_close",
+     [](DownloaderApp& app) {
+         app.main().activate();
+         pressKey(VK_SPACE, VK_MENU);
+         if (app.process().waitForWindow(L"#32768", 5s) == nullptr) return false;
+         pressKey('C');  // "&Close"
+         return true;
+     }},
+    {"taskbar_close", [](DownloaderApp& app) { return ::PostMessageW(app.main().hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0) != 0; }},
+    {"close_message_from_outside",
+     [](DownloaderApp& app) { return ::PostMessageW(app.main().hwnd(), WM_CLOSE, 0, 0) != 0; }},
+};
+
+class ClosePaths : public DownloaderCase, public ::testing::WithParamInterface<ClosePath> {};
+
+TEST_P(ClosePaths, AtZeroPercentAskFirstAndNoKeepsTheProgram) {
+    DownloaderApp app(L"pelora4_en_0_100_x.exe");
+    ASSERT_TRUE(app.start());
+    ASSERT_NE(app.waitForMainWindow(), nullptr) << "no main window";
+
+    ASSERT_TRUE(GetParam().close(app)) << "the system menu did not open";
+    std::unique_ptr<WindowDriver> box = app.waitForBox(kConfirmationClass, L"downloaderbox.xml");
+    ASSERT_NE(box, nullptr) << "closing did not ask";
+    EXPECT_EQ(box->title(), languageStrings(L"en").get(L"MSGBox_noice")) << "the confirmation's window title";
+    box->click(L"btnRight");  // "No"
+    ASSERT_TRUE(app.process().waitForNoWindow(kConfirmationClass)) << "\"No\" left the confirmation open";
+    EXPECT_TRUE(testsupport::waitUntil([&] { return app.main().enabled() && app.main().visible(); }, 5s));
+    EXPECT_TRUE(app.main().exists()) << "the window was closed without asking";
+    EXPECT_TRUE(app.process().running());
+    EXPECT_FALSE(hits.contains("&ea=userCancel&"));
+    closeAndConfirm(app);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, ClosePaths, ::testing::ValuesIn(kClosePaths),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// Closing during a download with Alt+F4 offers the slow-download tip; a reflexive Enter or Escape on
+// it keeps waiting, and the download goes on to the end.
+struct TipAnswer {
+    const char* label;
+    WORD key;
+};
+
+std::ostream& operator<<(std::ostream& out, const TipAnswer& c) { return out << c.label; }
+
+const TipAnswer kTipAnswers[] = {{"enter", VK_RETURN}, {"escape", VK_ESCAPE}};
+
+class KeepWaiting : public DownloaderCase, public ::testing::WithParamInterface<TipAnswer> {};
+
+TEST_P(KeepWaiting, TheTipsDefaultKeepsTheDownloadRunning) {
+    ASSERT_TRUE(Market::get().setSwitches(L"slow-kbps=40"));  // about 15 s for the whole package
+    DownloaderApp app(L"pelora4_en_0_100_x.exe");
+    ASSERT_TRUE(app.start());
+    ASSERT_NE(app.waitForMainWindow(), nullptr) << "no main window";
+    app.main().click(L"installnowbtn");
+    ASSERT_TRUE(requests.waitFor("GET /cdn/en/pelora4.exe", 30s)) << requests.text();
+    std::this_thread::sleep_for(2s);  // the first bytes reach the window's progress
+
+    pressAltF4(app.main());
+    std::unique_ptr<WindowDriver> tip = app.waitForBox(kMessageBoxClass, L"common/xml_messagebox.xml");
+    ASSERT_NE(tip, nullptr) << "Alt+F4 during the download offered no tip";
+    EXPECT_TRUE(app.process().windows(kConfirmationClass).empty());
+    EXPECT_EQ(tip->title(), languageStrings(L"en").get(L"MSGBox_noice")) << "the tip's window title";
+    mirrorSlowTip(tip->map());
+    EXPECT_LT(tip->mismatch(L"keepwaiting"), kSameLook) << "\"Keep waiting\" first, in the primary style";
+    EXPECT_LT(tip->mismatch(L"browser"), kSameLook);
+    pressKey(GetParam().key);
+    ASSERT_TRUE(app.process().waitForNoWindow(kMessageBoxClass)) << "the key left the tip open";
+    EXPECT_TRUE(app.process().running());
+
+    ASSERT_TRUE(app.waitForPage(4, 120s)) << "the download did not go on to the end";
+    EXPECT_TRUE(hits.waitFor("&ea=download_Success&")) << hits.text();
+    EXPECT_FALSE(hits.contains("&ea=DownloadSlowUseBrowser3.0&")) << hits.text();
+    EXPECT_FALSE(hits.contains("&ea=DownloadSlowUserCancel3.0&")) << hits.text();
+    EXPECT_FALSE(hits.contains("&ea=userCancel&")) << hits.text();
+    app.main().click(L"closebtn");
+    ASSERT_TRUE(app.waitForExit(30s)) << "closing the finish page did not end the downloader";
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, KeepWaiting, ::testing::ValuesIn(kTipAnswers),
                          [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

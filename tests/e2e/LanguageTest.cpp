@@ -1,5 +1,6 @@
 // The language combo of the title bar: choosing a language retitles the window with the language
-// file's "Title_wndTitle", redraws every text in it and shows that market's licence.
+// file's "Title_wndTitle", redraws every text in it, tooltips included, and shows that market's
+// licence. A market language the table lacks starts in English.
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,36 @@ int comboIndexOf(const std::wstring& longCode) {
     return at == codes.end() ? -1 : static_cast<int>(at - codes.begin());
 }
 
+// Opens the combo and picks the language the way a person does: a click on its entry, or the arrow
+// keys for an entry below the list's end.
+void chooseLanguage(DownloaderApp& app, const std::wstring& longCode) {
+    app.main().click(L"languageCombo");
+    const HWND list = app.process().waitForWindow(L"SkinComboDrop", 5s);
+    ASSERT_NE(list, nullptr) << "the combo's list did not open";
+    std::this_thread::sleep_for(300ms);
+    shootWindow(list, L"language_list");
+    const int index = comboIndexOf(longCode);
+    ASSERT_GE(index, 0);
+    RECT listRect{};
+    ::GetWindowRect(list, &listRect);
+    if ((index + 1) * kComboItemHeight <= listRect.bottom - listRect.top) {
+        clickAt(POINT{listRect.left + 40, listRect.top + index * kComboItemHeight + kComboItemHeight / 2});
+    } else {
+        for (int step = comboIndexOf(L"en_US"); step < index; ++step) pressKey(VK_DOWN);
+        pressKey(VK_RETURN);
+    }
+}
+
+// The text of a key in a language's column of the multi-language table (what "@key" layout texts show).
+std::wstring tableText(const std::wstring& longCode, const std::wstring& key) {
+    toolkit::setCurrentLanguage(longCode);
+    toolkit::loadTextTables();
+    const std::wstring text = toolkit::lookupText(key).value_or(L"");
+    toolkit::setCurrentLanguage(L"");
+    toolkit::loadTextTables();
+    return text;
+}
+
 struct LanguageCase {
     const char* label;
     const wchar_t* longCode;
@@ -52,6 +83,8 @@ const LanguageCase kLanguages[] = {
     {"italian_without_file", L"it_IT", L"it"},
 };
 
+using LanguageSwitchTest = DownloaderCase;
+
 class LanguageSwitch : public DownloaderCase, public ::testing::WithParamInterface<LanguageCase> {};
 
 TEST_P(LanguageSwitch, RetitlesRedrawsAndShowsTheMarketsLicence) {
@@ -64,22 +97,7 @@ TEST_P(LanguageSwitch, RetitlesRedrawsAndShowsTheMarketsLicence) {
     EXPECT_EQ(window.title(), languageStrings(L"en").get(L"Title_wndTitle"));
     EXPECT_LT(window.mismatch(L"installnowbtn"), kSameLook) << "English to start with";
 
-    window.click(L"languageCombo");
-    const HWND list = app.process().waitForWindow(L"SkinComboDrop", 5s);
-    ASSERT_NE(list, nullptr) << "the combo's list did not open";
-    std::this_thread::sleep_for(300ms);
-    shootWindow(list, L"language_list");
-    const int index = comboIndexOf(language.longCode);
-    ASSERT_GE(index, 0);
-    RECT listRect{};
-    ::GetWindowRect(list, &listRect);
-    if ((index + 1) * kComboItemHeight <= listRect.bottom - listRect.top) {
-        clickAt(POINT{listRect.left + 40, listRect.top + index * kComboItemHeight + kComboItemHeight / 2});
-    } else {
-        // Below the list's end: down from the selected entry with the arrow key, then Enter.
-        for (int step = comboIndexOf(L"en_US"); step < index; ++step) pressKey(VK_DOWN);
-        pressKey(VK_RETURN);
-    }
+    ASSERT_NO_FATAL_FAILURE(chooseLanguage(app, language.longCode));
 
     const std::wstring title = languageStrings(language.shortCode).get(L"Title_wndTitle");
     EXPECT_TRUE(testsupport::waitUntil([&] { return window.title() == title; }, 10s))
@@ -91,6 +109,11 @@ TEST_P(LanguageSwitch, RetitlesRedrawsAndShowsTheMarketsLicence) {
                                    L"titlename"}) {
         EXPECT_LT(window.mismatch(control), kSameLook) << utf8(control) << " shows the new language";
     }
+    // The layout's "@" tooltips follow the table's column of the language; the community button's
+    // tooltip comes from the language file.
+    EXPECT_EQ(window.tooltip(L"minbtn"), tableText(language.longCode, L"minimize_tip"));
+    EXPECT_EQ(window.tooltip(L"closebtn"), tableText(language.longCode, L"close_tip"));
+    EXPECT_EQ(window.tooltip(L"joinfacebookBtn"), languageStrings(language.shortCode).get(L"facebook"));
 
     window.click(L"protocollinkbtn");
     ASSERT_TRUE(app.waitForPage(1, 10s)) << "no licence page";
@@ -105,6 +128,46 @@ TEST_P(LanguageSwitch, RetitlesRedrawsAndShowsTheMarketsLicence) {
 
 INSTANTIATE_TEST_SUITE_P(Languages, LanguageSwitch, ::testing::ValuesIn(kLanguages),
                          [](const auto& info) { return std::string(info.param.label); });
+
+// Custom mode keeps its caption on the install button across a language switch.
+TEST_F(LanguageSwitchTest, CustomModeKeepsItsCaption) {
+    DownloaderApp app(L"pelora4_en_0_100_x.exe");
+    ASSERT_TRUE(app.start());
+    ASSERT_NE(app.waitForMainWindow(), nullptr) << "no main window";
+    WindowDriver& window = app.main();
+    window.click(L"userdefinitionBtn");
+    ASSERT_NO_FATAL_FAILURE(chooseLanguage(app, L"ko_KR"));
+    const model::LanguageStrings korean = languageStrings(L"kr");
+    EXPECT_TRUE(testsupport::waitUntil([&] { return window.title() == korean.get(L"Title_wndTitle"); }, 10s));
+    app.mirrorLanguage(L"kr");
+    SkinMap& map = window.map();
+    map.setVisible(L"userdefinitionsui", true);
+    map.setVisible(L"userdefinitionLayout", false);
+    map.setVisible(L"backLayout", true);
+    map.setText(L"installnowbtn", korean.get(L"Button_install_now"));
+    std::this_thread::sleep_for(300ms);
+    shoot(app, L"language_custom_mode_korean");
+    EXPECT_LT(window.mismatch(L"installnowbtn"), kSameLook) << "the custom-mode caption in Korean";
+    EXPECT_LT(window.mismatch(L"backBtn"), kSameLook);
+    closeAndConfirm(app);
+}
+
+// A market whose language the table does not offer ("in", long form "hi_IN") starts in English: its
+// language file, the table's first column, and the English entry of the combo.
+TEST_F(LanguageSwitchTest, MarketWithoutATableLanguageStartsInEnglish) {
+    DownloaderApp app(L"pelora4_in_0_100_x.exe");
+    ASSERT_TRUE(app.start());
+    ASSERT_NE(app.waitForMainWindow(L"en"), nullptr) << "no main window";
+    WindowDriver& window = app.main();
+    EXPECT_TRUE(app.log().waitFor("no language entry for hi_IN, English shown", 5s)) << app.log().text();
+    EXPECT_EQ(window.title(), languageStrings(L"en").get(L"Title_wndTitle"));
+    shoot(app, L"language_market_in");
+    for (const wchar_t* control : {L"installnowbtn", L"LicenseAgreementText", L"protocollinkbtn", L"titlename"}) {
+        EXPECT_LT(window.mismatch(control), kSameLook) << utf8(control) << " in English";
+    }
+    EXPECT_EQ(window.tooltip(L"minbtn"), tableText(L"en_US", L"minimize_tip"));
+    closeAndConfirm(app);
+}
 
 }  // namespace
 }  // namespace e2e

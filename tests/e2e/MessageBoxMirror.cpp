@@ -13,12 +13,13 @@ void mirrorMessage(SkinMap& box, const std::wstring& title, const std::wstring& 
     box.setText(L"descriptlabel", text);
 }
 
-void mirrorSelection(SkinMap& box, const std::wstring& name, const std::wstring& text) {
+void mirrorSelection(SkinMap& box, const std::wstring& name, const std::wstring& text, bool primary) {
     box.insertButton(L"bottombar", text,
                      {{L"height", L"30"}, {L"valign", L"vcenter"}, {L"textpadding", L"20,0,20,0"},
                       {L"padding", L"10,0,10,0"}, {L"minwidthex", L"100"}, {L"font", L"1"}, {L"minwidth", L"90"},
-                      {L"showhtml", L"true"}, {L"align", L"center"}, {L"bkcolor", L"#FF2196F3"},
-                      {L"textcolor", L"#FFFFFFFF"}});
+                      {L"showhtml", L"true"}, {L"align", L"center"},
+                      {L"bkcolor", primary ? L"#FF2196F3" : L"#FF484D59"},
+                      {L"textcolor", primary ? L"#FFFFFFFF" : L"#FFC4C8CC"}});
     toolkit::CSkinControl* bar = box.manager().findControl(L"bottombar");
     if (bar && bar->childCount() >= 2) bar->childAt(bar->childCount() - 2)->setName(name);
 }

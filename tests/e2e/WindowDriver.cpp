@@ -1,8 +1,11 @@
 #include "tests/e2e/WindowDriver.h"
 
+#include <commctrl.h>
+
 #include <cstdlib>
 
 #include "tests/e2e/AppProcess.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/UserInput.h"
 #include "toolkit/Canvas.h"
 #include "toolkit/PngFile.h"
@@ -45,6 +48,29 @@ void WindowDriver::click(const std::wstring& control) { clickAt(centreOf(control
 void WindowDriver::activate() { clickAt(map_.neutralPoint(window_)); }
 
 void WindowDriver::hover(const std::wstring& control) { moveMouseTo(centreOf(control)); }
+
+std::wstring WindowDriver::tooltip(const std::wstring& control) {
+    moveMouseTo(map_.neutralPoint(window_));  // a tooltip shown before goes, hovering starts anew
+    hover(control);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window_, &pid);
+    std::wstring text;
+    testsupport::waitUntil([&] {
+        for (HWND tip : visibleWindowsOf(pid, TOOLTIPS_CLASSW)) {
+            wchar_t buffer[512] = {};
+            DWORD_PTR copied = 0;
+            // Another process's window: WM_GETTEXT is carried across, GetWindowTextW would not ask it.
+            if (::SendMessageTimeoutW(tip, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000,
+                                      &copied) &&
+                copied > 0) {
+                text = buffer;
+                return true;
+            }
+        }
+        return false;
+    });
+    return text;
+}
 
 double WindowDriver::mismatch(const std::wstring& control) {
     moveMouseTo(map_.neutralPoint(window_));

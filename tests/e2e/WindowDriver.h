@@ -33,6 +33,9 @@ public:
     // Clicks where no control reacts, which makes the window the active one for keys.
     void activate();
     void hover(const std::wstring& control);
+    // Rests the mouse on the control and reads the tooltip the program shows for it (the tooltip
+    // window's own text); empty when none appeared.
+    std::wstring tooltip(const std::wstring& control);
     WindowShot shoot(const std::wstring& name) const { return shootWindow(window_, name); }
     // The share of opaque pixels in the control's place that the screen shows otherwise than the mirror
     // paints them (0: the window shows exactly the mirror's state there, texts and hidden parts

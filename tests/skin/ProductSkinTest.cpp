@@ -7,6 +7,7 @@
 #include "tests/support/TestFiles.h"
 #include "tests/toolkit/SkinTestSupport.h"
 #include "toolkit/Combo.h"
+#include "toolkit/Container.h"
 #include "toolkit/ControlFactory.h"
 #include "toolkit/Edit.h"
 #include "toolkit/Label.h"
@@ -19,6 +20,7 @@
 #include "toolkit/TextTables.h"
 #include "ui/LanguageTexts.h"
 #include "ui/LicenceText.h"
+#include "ui/MessageBox.h"
 #include "ui/TransferRate.h"
 #include "utility/ScopedHandle.h"
 #include "utility/UProcess.h"
@@ -171,9 +173,7 @@ void reveal(CSkinControl* control) {
     }
 }
 
-void expectFits(CPaintManager& manager, const wchar_t* name, const std::wstring& code) {
-    auto* label = dynamic_cast<CSkinLabel*>(manager.findControl(name));
-    ASSERT_NE(label, nullptr) << testing::PrintToString(name);
+void expectLabelFits(CPaintManager& manager, CSkinLabel* label, const std::wstring& code) {
     if (label->isMultiline() || label->text().empty()) return;
     reveal(label);
     skintest::renderMarkup(manager);
@@ -181,7 +181,13 @@ void expectFits(CPaintManager& manager, const wchar_t* name, const std::wstring&
     const int room = (r.right - r.left) - label->textPadding().left - label->textPadding().right;
     EXPECT_LE(textWidth(manager, *label), room)
         << testing::PrintToString(code) << ": " << testing::PrintToString(label->text()) << " overflows "
-        << testing::PrintToString(name);
+        << testing::PrintToString(label->name());
+}
+
+void expectFits(CPaintManager& manager, const wchar_t* name, const std::wstring& code) {
+    auto* label = dynamic_cast<CSkinLabel*>(manager.findControl(name));
+    ASSERT_NE(label, nullptr) << testing::PrintToString(name);
+    expectLabelFits(manager, label, code);
 }
 
 TEST_F(ProductSkin, EveryTranslationFitsItsControl) {
@@ -208,6 +214,30 @@ TEST_F(ProductSkin, EveryTranslationFitsItsControl) {
             confirmation->findControl(control)->setText(strings.get(key));
             expectFits(*confirmation, control, code);
         }
+    }
+}
+
+// The slow-download tip's three choices, as the box adds them, in every language: each caption fits
+// its button, and the row (for which the box widens when the layout is too narrow) stays narrower than
+// the main window the tip belongs to.
+TEST_F(ProductSkin, SlowTipChoicesFitInEveryLanguage) {
+    const int mainWidth = build(L"mainframe.xml")->size().cx;
+    for (const wchar_t* code : kLanguages) {
+        model::LanguageStrings strings = language(code);
+        auto box = build(L"common/xml_messagebox.xml");
+        auto* bar = dynamic_cast<CSkinContainer*>(box->findControl(L"bottombar"));
+        ASSERT_NE(bar, nullptr);
+        for (const wchar_t* key : {L"download_keepwaiting", L"downloadBybrowser", L"download_close"}) {
+            bar->addAt(std::make_unique<msg::CSelectionUI>(msg::Selection{strings.get(key), nullptr, true}),
+                       bar->childCount() - 1);
+        }
+        const int row = bar->rowWidth();
+        EXPECT_LE(row, mainWidth) << testing::PrintToString(code);
+        if (row > box->size().cx) box->setSize(SIZE{row, box->size().cy});
+        for (size_t i = 1; i + 1 < bar->childCount(); ++i) {
+            expectLabelFits(*box, dynamic_cast<CSkinLabel*>(bar->childAt(i)), code);
+        }
+        EXPECT_LE(bar->childAt(bar->childCount() - 2)->rect().right, box->size().cx) << testing::PrintToString(code);
     }
 }
 

@@ -165,6 +165,13 @@ TEST_F(LayoutDocumentTest, AtTextsAreLookedUpWhenTheTableHasThem) {
     EXPECT_EQ(controls[2].attribute(L"text"), L"@");
     EXPECT_EQ(controls[3].attribute(L"text"), L"plain");
     EXPECT_EQ(controls[4].attribute(L"text"), L"x@layout_greeting");
+    // The keys stay with the layout, found or not, so a language change can look them up again.
+    using Keys = std::vector<ControlLayout::Attribute>;
+    const Keys keys[] = {
+        {{L"text", L"@layout_greeting"}}, {{L"text", L"@layout_no_entry"}}, {}, {{L"tooltip", L"@layout_close_tip"}},
+        {}, {{L"tooltip", L"@layout_close_tip"}},
+    };
+    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(controls[i].textKeys, keys[i]) << i;
 }
 
 TEST_F(LayoutDocumentTest, FailuresNameTheirLocation) {

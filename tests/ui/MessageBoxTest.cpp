@@ -10,6 +10,7 @@
 #include "tests/support/UserInput.h"
 #include "tests/toolkit/SkinTestSupport.h"
 #include "toolkit/Container.h"
+#include "toolkit/InterfaceLanguage.h"
 #include "toolkit/SkinPackage.h"
 #include "ui/DownloaderBox.h"
 #include "ui/MessageBox.h"
@@ -102,6 +103,108 @@ TEST_F(Boxes, EscapeClosesWithTheCloseCallback) {
     EXPECT_TRUE(pumpMessagesUntil([&] { return windowsOfClass(L"MessageBoxWindow").empty(); }));
     EXPECT_EQ(closed, 1);
     EXPECT_TRUE(::IsWindowEnabled(owner_));
+}
+
+// The default selection is focused when the box opens, wherever it stands: Enter chooses it, Escape
+// chooses nothing.
+struct DefaultCase {
+    const char* label;
+    WORD key;
+    std::vector<int> chosen;
+};
+
+std::ostream& operator<<(std::ostream& out, const DefaultCase& c) { return out << c.label; }
+
+const DefaultCase kDefaultCases[] = {
+    {"enter_chooses_the_default", VK_RETURN, {2}},
+    {"escape_chooses_nothing", VK_ESCAPE, {}},
+};
+
+class DefaultSelection : public Boxes, public ::testing::WithParamInterface<DefaultCase> {};
+
+TEST_P(DefaultSelection, KeysAnswerTheBoxAsOpened) {
+    std::vector<int> chosen;
+    msg::showMessageBox(owner_, 0, L"Notice", L"Slow?",
+                        {{L"Browser", [&] { chosen.push_back(1); }, false},
+                         {L"Wait", [&] { chosen.push_back(2); }, true, true},
+                         {L"Close", [&] { chosen.push_back(3); }, false}});
+    ASSERT_NE(activeBox(L"MessageBoxWindow"), nullptr);
+    pressKey(GetParam().key);
+    EXPECT_TRUE(pumpMessagesUntil([&] { return windowsOfClass(L"MessageBoxWindow").empty(); }));
+    EXPECT_EQ(chosen, GetParam().chosen);
+    EXPECT_TRUE(::IsWindowEnabled(owner_));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, DefaultSelection, ::testing::ValuesIn(kDefaultCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+// The taskbar and screen readers name a window by its own title.
+TEST_F(Boxes, BoxWindowsCarryTheirTitles) {
+    msg::showMessageBox(owner_, 2, L"Error title", L"Titled box", {msg::confirmSelection()});
+    showExitConfirmation(owner_, 0);
+    struct {
+        const wchar_t* className;
+        std::wstring title;
+    } const boxes[] = {
+        {L"MessageBoxWindow", L"Error title"},
+        {L"DownloaderBox", DownloaderModel::instance()->getString(L"MSGBox_noice")},
+    };
+    for (const auto& box : boxes) {
+        const std::vector<HWND> found = windowsOfClass(box.className);
+        ASSERT_EQ(found.size(), 1u);
+        wchar_t title[256] = {};
+        ::GetWindowTextW(found.front(), title, 256);
+        EXPECT_EQ(std::wstring(title), box.title) << testing::PrintToString(std::wstring(box.className));
+    }
+}
+
+// Long translations widen the box instead of pushing buttons over its edges; short ones leave it.
+TEST_F(Boxes, SelectionsThatNeedMoreRoomWidenTheBox) {
+    struct {
+        const char* label;
+        std::vector<std::wstring> captions;
+        bool wider;
+    } const cases[] = {
+        {"short", {L"OK", L"No"}, false},
+        {"long", {L"Continue waiting for the download", L"Download it with the web browser", L"Quit the installer"}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        auto* box = new msg::MessageBoxWindow(owner_, L"common/xml_messagebox.xml");
+        ASSERT_NE(box->create(owner_, L"", WS_POPUP, WS_EX_TOOLWINDOW), nullptr);
+        const int layoutWidth = box->paintManager().size().cx;
+        for (const std::wstring& caption : c.captions) box->addSelection({caption, nullptr, true});
+        box->showWindow(true, false);
+        pumpMessagesFor(100ms);
+        RECT window{};
+        ::GetWindowRect(box->hwnd(), &window);
+        EXPECT_EQ(window.right - window.left > layoutWidth, c.wider) << window.right - window.left;
+        skintest::renderMarkup(box->paintManager());
+        auto* bar = box->findControl<toolkit::CSkinContainer>(L"bottombar");
+        const toolkit::CSkinControl* first = bar->childAt(1);
+        const toolkit::CSkinControl* last = bar->childAt(bar->childCount() - 2);
+        EXPECT_GE(first->rect().left, 0);
+        EXPECT_LE(last->rect().right, window.right - window.left);
+        for (size_t i = 1; i + 1 < bar->childCount(); ++i) {
+            auto* button = static_cast<toolkit::CSkinLabel*>(bar->childAt(i));
+            const int room = button->rect().right - button->rect().left - button->textPadding().left -
+                             button->textPadding().right;
+            EXPECT_LE(box->paintManager().measureText(button->text(), button->font()).cx, room)
+                << testing::PrintToString(button->text());
+        }
+        ::DestroyWindow(box->hwnd());
+    }
+}
+
+TEST_F(Boxes, ConfirmCaptionFollowsTheInterfaceLanguage) {
+    const struct {
+        const wchar_t* code;
+        const wchar_t* caption;
+    } languages[] = {{L"ko_KR", L"\xD655\xC778"}, {L"zh_CN", L"\x786E\x5B9A"}, {L"", L"OK"}};
+    for (const auto& language : languages) {
+        toolkit::switchInterfaceLanguage(language.code);
+        EXPECT_EQ(msg::confirmSelection().text, language.caption) << testing::PrintToString(std::wstring(language.code));
+    }
 }
 
 TEST_F(Boxes, IconKindsAndTheWidenedTextWithoutIcon) {
