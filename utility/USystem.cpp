@@ -3,6 +3,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cwchar>
+
 #include "common/LogPrint.h"
 
 namespace utility::usystem {
@@ -61,29 +63,44 @@ bool isVistaOrLater() { return windowsVersion().major > 5; }
 
 namespace {
 
-// The shell's "open" on a document, address or folder, without waiting for what it starts.
-bool shellOpen(const std::wstring& target) {
+// The shell's "open" on an address or folder, without waiting for what it starts. A class ("http")
+// sends the target straight to that class's handler: an address ending in ".exe" would otherwise be
+// tried as a program file first.
+bool shellOpen(const std::wstring& target, const std::wstring& className) {
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     info.lpVerb = L"open";
     info.lpFile = target.c_str();
     info.nShow = SW_SHOW;
+    if (!className.empty()) {
+        info.fMask |= SEE_MASK_CLASSNAME;
+        info.lpClass = className.c_str();
+    }
     if (!::ShellExecuteExW(&info)) return false;
     if (info.hProcess != nullptr) ::CloseHandle(info.hProcess);
     return true;
 }
 
+// "http" or "https" for such an address; empty for anything else, which the shell classifies itself.
+std::wstring urlScheme(const std::wstring& url) {
+    for (const wchar_t* scheme : {L"https", L"http"}) {
+        const std::wstring prefix = std::wstring(scheme) + L"://";
+        if (::_wcsnicmp(url.c_str(), prefix.c_str(), prefix.size()) == 0) return scheme;
+    }
+    return {};
+}
+
 }  // namespace
 
 void openUrl(const std::wstring& url) {
-    if (shellOpen(url)) return;
+    if (shellOpen(url, urlScheme(url))) return;
     const std::wstring browser = internetExplorerPath();
     if (!browser.empty()) ::ShellExecuteW(nullptr, L"open", browser.c_str(), url.c_str(), nullptr, SW_SHOW);
 }
 
 bool openFolder(const std::wstring& folder) {
-    if (shellOpen(folder)) return true;
+    if (shellOpen(folder, L"")) return true;
     PEL_LOG(L"cannot open folder %s, error = %u", folder.c_str(), ::GetLastError());
     return false;
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "config/ServiceAddresses.h"
+#include "model/ConfigImp.h"
 #include "model/DownloaderModel.h"
 #include "tests/model/MarketReset.h"
 #include "tests/support/MessagePump.h"
@@ -160,6 +161,17 @@ protected:
         utility::runAsyncThenCollect([this] { model._threadInsPlayer(); });
         return testsupport::pumpMessagesUntil(
             [&] { return outcome.installed.has_value() || outcome.failed > failedBefore; }, std::chrono::seconds(120));
+    }
+
+    // The whole installer is in its place, and the last report carried its real size.
+    void expectCompleteInstaller() {
+        const std::wstring installer = ConfigImp::instance().installerExePath(installPath);
+        EXPECT_EQ(testsupport::fileSize(installer), market().installerSize);
+        EXPECT_FALSE(testsupport::fileExists(installer + L".tmp"));
+        ASSERT_FALSE(outcome.reports.empty());
+        EXPECT_EQ(outcome.reports.back().percent, 100);
+        EXPECT_EQ(outcome.reports.back().received, market().installerSize);
+        EXPECT_EQ(outcome.reports.back().total, market().installerSize);
     }
 
     testsupport::ScratchDir dir;

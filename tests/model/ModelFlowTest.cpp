@@ -62,15 +62,9 @@ TEST_F(ModelFlow, FromInitToLaunchEndToEnd) {
     EXPECT_EQ(game.resolution, L"1280,720,240");
 
     ASSERT_TRUE(download());
-    const std::wstring installer = ConfigImp::instance().installerExePath(installPath);
-    EXPECT_EQ(fileSize(installer), market().installerSize);
-    EXPECT_FALSE(fileExists(installer + L".tmp"));
-    ASSERT_FALSE(outcome.reports.empty());
-    // The last report carries the file's real size.
-    EXPECT_EQ(outcome.reports.back().percent, 100);
-    EXPECT_EQ(outcome.reports.back().received, market().installerSize);
-    EXPECT_EQ(outcome.reports.back().total, market().installerSize);
+    expectCompleteInstaller();
     EXPECT_TRUE(hitArrives("&ea=download_Success&el=12345_"));
+    const std::wstring installer = ConfigImp::instance().installerExePath(installPath);
 
     ASSERT_TRUE(install());
     EXPECT_EQ(outcome.installed, InstallOutcome::Installed);

@@ -215,12 +215,7 @@ TEST_F(ModelFlow, ATryAgainContinuesThePartialFile) {
         << requests.text();
     EXPECT_EQ(requests.count("GET /cdn/en/pelora4.exe "), 1u) << requests.text();
     // The announced digest was checked on the completed file.
-    EXPECT_EQ(fileSize(installer), market().installerSize);
-    EXPECT_FALSE(fileExists(installer + L".tmp"));
-    ASSERT_FALSE(outcome.reports.empty());
-    EXPECT_EQ(outcome.reports.back().percent, 100);
-    EXPECT_EQ(outcome.reports.back().received, market().installerSize);
-    EXPECT_EQ(outcome.reports.back().total, market().installerSize);
+    expectCompleteInstaller();
 }
 
 TEST_F(ModelFlow, ATryAgainDuringADownloadIsIgnored) {
