@@ -7,11 +7,17 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include <set>
 #include <thread>
 
 #include "tests/e2e/DownloaderCase.h"
 #include "tests/e2e/LanguageFile.h"
 #include "tests/support/TestFiles.h"
+#include "utility/ScopedHandle.h"
 #include "utility/UString.h"
 
 namespace e2e {
@@ -75,6 +81,29 @@ private:
     std::optional<std::wstring> saved_;
     bool set_ = false;
 };
+
+// The ids of the running explorer.exe processes (the shell's folder windows; Wine's desktop among them).
+std::set<DWORD> explorerProcesses() {
+    std::set<DWORD> found;
+    const utility::UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+        if (_wcsicmp(entry.szExeFile, L"explorer.exe") == 0) found.insert(entry.th32ProcessID);
+    }
+    return found;
+}
+
+// A folder window the case opened would outlive it and hold the test's output open: it is ended.
+void endExplorersBut(const std::set<DWORD>& earlier) {
+    for (DWORD id : explorerProcesses()) {
+        if (earlier.count(id) != 0) continue;
+        const utility::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+        if (!process) continue;
+        ::TerminateProcess(process.get(), 1);
+        ::WaitForSingleObject(process.get(), 10000);
+    }
+}
 
 struct DownloadFailureCase {
     const char* label;
@@ -188,8 +217,11 @@ TEST_F(FailurePage, AnInstallerThatInstallsNothingIsShownAndTriedAgain) {
 
     // The shell's folder class answers through DDE first, which under Wine fails in some runs (error
     // 1156) before it falls back to its command: the log tells what was handed to the shell.
+    const std::set<DWORD> explorers = explorerProcesses();
     app.main().click(L"openLogFolderBtn");
     EXPECT_TRUE(waitForHit(hits, "install_openLogs", "0")) << hits.text();
+    std::this_thread::sleep_for(1s);
+    endExplorersBut(explorers);
     EXPECT_TRUE(app.log().waitFor("open log folder C:\\users\\", 20s)) << app.log().text();
 
     ::DeleteFileW(failMarker.c_str());
