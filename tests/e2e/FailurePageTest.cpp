@@ -42,31 +42,26 @@ public:
         saved_ = read();
         const std::wstring command =
             L"\"" + testsupport::toolPath(L"testchild.exe") + L"\" record \"" + record + L"\" \"%1\"";
-        HKEY handle = nullptr;
-        if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle,
-                              nullptr) != ERROR_SUCCESS) {
-            return;
-        }
-        set_ = ::RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                                static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-        ::RegCloseKey(handle);
+        set_ = write(&command);
     }
-    ~ShellCommandGuard() {
-        HKEY handle = nullptr;
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS) return;
-        if (saved_) {
-            ::RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved_->c_str()),
-                             static_cast<DWORD>((saved_->size() + 1) * sizeof(wchar_t)));
-        } else {
-            ::RegDeleteValueW(handle, nullptr);
-        }
-        ::RegCloseKey(handle);
-    }
+    ~ShellCommandGuard() { write(saved_ ? &*saved_ : nullptr); }
     ShellCommandGuard(const ShellCommandGuard&) = delete;
     ShellCommandGuard& operator=(const ShellCommandGuard&) = delete;
     bool set() const { return set_; }
 
 private:
+    // Sets the command, or removes it when there is none.
+    bool write(const std::wstring* command) const {
+        utility::UniqueKey key;
+        if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.receive(),
+                              nullptr) != ERROR_SUCCESS) {
+            return false;
+        }
+        if (!command) return ::RegDeleteValueW(key.get(), nullptr) == ERROR_SUCCESS;
+        return ::RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command->c_str()),
+                                static_cast<DWORD>((command->size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+
     std::optional<std::wstring> read() const {
         wchar_t value[2048] = {};
         DWORD size = sizeof value;
