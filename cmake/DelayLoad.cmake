@@ -10,7 +10,7 @@
 set(PELORA_CORE_DLLS kernel32 user32 gdi32 advapi32 shell32 ole32 oleaut32 shlwapi ws2_32 msvcrt imm32)
 # Delay-loaded wherever a program asks for them. One the link pulls in without being named here shows up
 # in the import table, and the check below fails the build.
-set(PELORA_DELAY_LOADED_DLLS bcrypt crypt32 gdiplus iphlpapi secur32 wininet wintrust)
+set(PELORA_DELAY_LOADED_DLLS bcrypt crypt32 gdiplus iphlpapi oleacc secur32 wininet wintrust)
 
 find_program(PELORA_DLLTOOL ${PELORA_TARGET_TRIPLE}-dlltool REQUIRED)
 find_program(PELORA_PYTHON python3 REQUIRED)

@@ -1,5 +1,7 @@
 #include "toolkit/Button.h"
 
+#include <oleacc.h>
+
 #include "toolkit/MarkupValues.h"
 #include "toolkit/PaintManager.h"
 
@@ -77,6 +79,19 @@ void CSkinButton::handleEvent(ControlEvent& event) {
 const wchar_t* CSkinButton::cursor() const { return handCursor_ && isEnabled() ? IDC_HAND : nullptr; }
 
 void CSkinButton::activate() { notify(L"click"); }
+
+bool CSkinButton::looksLikeLink() const {
+    return handCursor_ && normalImage_.empty() && bkImage().empty() && bkColor() == 0;
+}
+
+long CSkinButton::accessibleRole() const { return looksLikeLink() ? ROLE_SYSTEM_LINK : ROLE_SYSTEM_PUSHBUTTON; }
+
+long CSkinButton::accessibleState() const {
+    return (isPushed() ? STATE_SYSTEM_PRESSED : 0) | (looksLikeLink() ? STATE_SYSTEM_LINKED : 0);
+}
+
+// Windows' own names for these actions, which screen readers know.
+std::wstring CSkinButton::accessibleAction() const { return looksLikeLink() ? L"Jump" : L"Press"; }
 
 void CSkinButton::paintBackground(Painter& painter) {
     uint32_t colour = bkColor();

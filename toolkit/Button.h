@@ -15,6 +15,10 @@ public:
     bool isFocusable() const override { return true; }
     void handleEvent(ControlEvent& event) override;
     const wchar_t* cursor() const override;
+    long accessibleRole() const override;
+    long accessibleState() const override;
+    std::wstring accessibleAction() const override;
+    void doAccessibleAction() override { activate(); }
 
     void setNormalImage(const std::wstring& image);
     void setHotImage(const std::wstring& image);
@@ -36,6 +40,8 @@ protected:
     uint32_t currentTextColor() const override;
     bool isHot() const;
     bool isPushed() const;
+    // Drawn as a link: text alone under a hand cursor, no face of its own.
+    bool looksLikeLink() const;
     // The state image to draw now, from the most specific state that has one.
     virtual const std::wstring& currentImage() const;
 

@@ -1,5 +1,7 @@
 #include "toolkit/Combo.h"
 
+#include <oleacc.h>
+
 #include "toolkit/ComboDrop.h"
 #include "toolkit/MarkupValues.h"
 #include "toolkit/PaintManager.h"
@@ -44,6 +46,8 @@ bool CSkinCombo::selectItem(int index, bool takeFocus) {
     setText(items_[index]->text());
     if (takeFocus) setFocus();
     invalidate();
+    notifyAccessible(EVENT_OBJECT_VALUECHANGE);
+    items_[index]->notifyAccessible(EVENT_OBJECT_SELECTION);
     notify(L"itemselect", static_cast<WPARAM>(index));
     return true;
 }
@@ -95,7 +99,25 @@ void CSkinCombo::activate() {
     if (drop_ || ::GetTickCount() - closedByClickAt_ < kReopenGuardMs) return;
     drop_ = ComboDropWindow::open(*this);
     invalidate();
+    notifyAccessible(EVENT_OBJECT_STATECHANGE);
 }
+
+long CSkinCombo::accessibleRole() const { return ROLE_SYSTEM_COMBOBOX; }
+
+long CSkinCombo::accessibleState() const {
+    return STATE_SYSTEM_HASPOPUP | (drop_ ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED);
+}
+
+std::wstring CSkinCombo::accessibleAction() const { return drop_ ? L"Close" : L"Open"; }
+
+void CSkinCombo::doAccessibleAction() {
+    if (drop_) return closeDrop();
+    activate();
+}
+
+int CSkinCombo::dropHotIndex() const { return drop_ ? drop_->hotIndex() : -1; }
+
+bool CSkinCombo::dropRowOnScreen(int index, RECT& rect) const { return drop_ && drop_->rowOnScreen(index, rect); }
 
 void CSkinCombo::closeDrop() {
     if (drop_) drop_->dismiss();
@@ -105,6 +127,7 @@ void CSkinCombo::dropClosed(bool byClickElsewhere) {
     drop_ = nullptr;
     if (byClickElsewhere) closedByClickAt_ = ::GetTickCount();
     invalidate();
+    notifyAccessible(EVENT_OBJECT_STATECHANGE);
 }
 
 }  // namespace toolkit

@@ -42,6 +42,17 @@ public:
     void setAttribute(const std::wstring& name, const std::wstring& value) override;
     void handleEvent(ControlEvent& event) override;
     void activate() override;
+    long accessibleRole() const override;
+    long accessibleState() const override;
+    std::wstring accessibleValue() const override { return text(); }
+    std::wstring accessibleAction() const override;
+    void doAccessibleAction() override;
+    // The list, as a screen reader sees it apart from the combo itself.
+    int listAccessibleId() const { return listAccessibleId_; }
+    // The entry under the mouse or the arrow keys while the list is open; -1 when closed.
+    int dropHotIndex() const;
+    // Where an entry of the open list sits on the screen; false while the list is closed.
+    bool dropRowOnScreen(int index, RECT& rect) const;
 
     bool isDropped() const { return drop_ != nullptr; }
     void closeDrop();
@@ -62,6 +73,7 @@ private:
     uint32_t dropBoxBorderColor_ = 0xFFDDDDDD;
     ComboDropWindow* drop_ = nullptr;
     DWORD closedByClickAt_ = 0;
+    int listAccessibleId_ = newAccessibleId();
 };
 
 }  // namespace toolkit

@@ -1,5 +1,7 @@
 #include "toolkit/ComboDrop.h"
 
+#include <oleacc.h>
+
 #include <algorithm>
 
 #include "toolkit/Combo.h"
@@ -7,9 +9,8 @@
 
 namespace toolkit {
 
-namespace {
-
-// The entries as one scrolling column; the hot entry follows the mouse and the arrow keys.
+// The entries as one scrolling column; the hot entry follows the mouse and the arrow keys, and a
+// screen reader is told of each entry it moves to.
 class ComboListView : public CSkinControl {
 public:
     ComboListView(CSkinCombo& combo, ComboDropWindow& drop) : combo_(combo), drop_(drop) {
@@ -64,6 +65,18 @@ public:
         ensureVisible(hot_);
     }
 
+    int hot() const { return hot_; }
+
+    RECT rowRect(int index) const {
+        const int height = combo_.itemStyle().height;
+        const int top = rect().top + index * height - scroll_;
+        return RECT{rect().left + 1, top, rect().right - 1, top + height};
+    }
+
+    void announceHot() {
+        if (CSkinListItem* item = combo_.itemAt(hot_)) item->notifyAccessible(EVENT_OBJECT_FOCUS);
+    }
+
     void ensureVisible(int index) {
         const int height = combo_.itemStyle().height;
         const int viewHeight = rect().bottom - rect().top;
@@ -73,12 +86,6 @@ public:
     }
 
 private:
-    RECT rowRect(int index) const {
-        const int height = combo_.itemStyle().height;
-        const int top = rect().top + index * height - scroll_;
-        return RECT{rect().left + 1, top, rect().right - 1, top + height};
-    }
-
     int indexAt(POINT point) const {
         if (!::PtInRect(&rect(), point)) return -1;
         const int index = (point.y - rect().top + scroll_) / combo_.itemStyle().height;
@@ -89,6 +96,7 @@ private:
         if (index < 0 || index == hot_) return;
         hot_ = index;
         invalidate();
+        announceHot();
     }
 
     void scrollBy(int delta) {
@@ -110,6 +118,7 @@ private:
         default: return;
         }
         ensureVisible(hot_);
+        announceHot();
     }
 
     CSkinCombo& combo_;
@@ -117,8 +126,6 @@ private:
     int hot_ = 0;
     int scroll_ = 0;
 };
-
-}  // namespace
 
 ComboDropWindow::ComboDropWindow(CSkinCombo& combo) : combo_(&combo) {}
 
@@ -130,22 +137,26 @@ ComboDropWindow* ComboDropWindow::open(CSkinCombo& combo) {
     const int width = combo.dropBoxSize().cx > 0 ? combo.dropBoxSize().cx : area.right - area.left;
     const int height = std::min(combo.itemCount() * combo.itemStyle().height + 2,
                                 std::max<int>(combo.dropBoxSize().cy, combo.itemStyle().height + 2));
-    POINT below{area.left, area.bottom};
-    ::ClientToScreen(owner, &below);
+    // The list is drawn at its combo's scale; the screen is in device pixels.
+    drop->manager_.setDpi(combo.manager()->scale().dpi());
+    drop->manager_.setSize(SIZE{width, height});
+    const SIZE device = drop->manager_.deviceSize();
+    const RECT onScreen = combo.manager()->toScreen(area);
+    POINT below{onScreen.left, onScreen.bottom};
     MONITORINFO monitor{};
     monitor.cbSize = sizeof(monitor);
     ::GetMonitorInfoW(::MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor);
-    if (below.y + height > monitor.rcWork.bottom) below.y -= height + (area.bottom - area.top);
-    drop->manager_.setSize(SIZE{width, height});
+    if (below.y + device.cy > monitor.rcWork.bottom) below.y = onScreen.top - device.cy;
     auto view = std::make_unique<ComboListView>(combo, *drop);
     ComboListView* list = view.get();
+    drop->list_ = list;
     drop->manager_.setRoot(std::move(view));
     // Entries are drawn in the combo window's fonts.
     const FontSpec itemFont = combo.manager()->fonts().fontOf(combo.itemStyle().fontId);
     drop->manager_.fonts().setDefault(itemFont);
     drop->manager_.fonts().define(combo.itemStyle().fontId, itemFont);
     if (!drop->create(owner, L"", WS_POPUP, WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_LAYERED, below.x, below.y,
-                      width, height)) {
+                      device.cx, device.cy)) {
         delete drop;
         return nullptr;
     }
@@ -153,7 +164,16 @@ ComboDropWindow* ComboDropWindow::open(CSkinCombo& combo) {
     ::ShowWindow(drop->hwnd(), SW_SHOW);
     ::SetForegroundWindow(drop->hwnd());
     list->setFocus();
+    list->announceHot();
     return drop;
+}
+
+int ComboDropWindow::hotIndex() const { return list_ ? list_->hot() : -1; }
+
+bool ComboDropWindow::rowOnScreen(int index, RECT& rect) const {
+    if (!list_ || closing_) return false;
+    rect = manager_.toScreen(list_->rowRect(index));
+    return true;
 }
 
 // Closing is posted: the list is usually asked to close from inside its own input handling.
@@ -182,6 +202,12 @@ LRESULT ComboDropWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lPara
         return MA_ACTIVATE;
     case WM_KEYDOWN:
         if (wParam == VK_TAB) return 0;
+        break;
+    case WM_GETOBJECT:
+        // The open list is the combo's list in its window's accessible tree.
+        if (static_cast<LONG>(lParam) == OBJID_CLIENT && combo_ && combo_->manager()) {
+            return combo_->manager()->accessibleObject(wParam, combo_->listAccessibleId());
+        }
         break;
     default:
         break;

@@ -8,6 +8,7 @@
 namespace toolkit {
 
 class CSkinCombo;
+class ComboListView;
 
 class ComboDropWindow : public CNativeWindow {
 public:
@@ -19,6 +20,9 @@ public:
     void dismiss();
     // Closes, then selects entry index in the combo.
     void choose(int index);
+    // The entry the mouse or the arrow keys point at.
+    int hotIndex() const;
+    bool rowOnScreen(int index, RECT& rect) const;
 
 protected:
     const wchar_t* getWindowClassName() const override { return L"SkinComboDrop"; }
@@ -31,6 +35,7 @@ private:
 
     CSkinCombo* combo_;
     CPaintManager manager_;
+    ComboListView* list_ = nullptr;
     bool closing_ = false;
     int chosen_ = -1;
     bool deactivated_ = false;  // closed by a click elsewhere

@@ -106,9 +106,8 @@ void CSkinContainer::paint(Painter& painter) {
     Painter::ClipScope clip(painter, rect());
     paintBackground(painter);
     paintBorder(painter);
-    RECT visible{};
     for (const auto& child : children_) {
-        if (!child->isVisible() || !::IntersectRect(&visible, &child->rect(), &painter.clip())) continue;
+        if (!child->isVisible() || !painter.isVisible(child->rect())) continue;
         child->paint(painter);
     }
 }

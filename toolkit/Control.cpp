@@ -1,11 +1,24 @@
 #include "toolkit/Control.h"
 
+#include <oleacc.h>
+
+#include <atomic>
+
 #include "toolkit/MarkupValues.h"
 #include "toolkit/Painter.h"
 #include "toolkit/PaintManager.h"
 #include "toolkit/TextTables.h"
 
 namespace toolkit {
+
+// Accessibility events name a control by a negative child id; ids stay far from the child
+// positions that also travel as child ids.
+int newAccessibleId() {
+    static std::atomic<int> next{1000};
+    return next++;
+}
+
+CSkinControl::CSkinControl() : accessibleId_(newAccessibleId()) {}
 
 void* CSkinControl::getInterface(const std::wstring& name) {
     return name == L"Control" ? this : nullptr;
@@ -16,6 +29,20 @@ void CSkinControl::setText(const std::wstring& text) {
     if (text_ == text) return;
     text_ = text;
     relayout();
+    if (accessibleName_.empty()) notifyAccessible(EVENT_OBJECT_NAMECHANGE);
+}
+
+std::wstring CSkinControl::accessibleName() const {
+    if (!accessibleName_.empty()) return accessibleName_;
+    std::wstring plain;
+    for (const TextRun& run : splitTextRuns(text_)) plain += run.text;
+    return plain.empty() ? tooltip_ : plain;
+}
+
+void CSkinControl::setAccessibleName(const std::wstring& name) {
+    if (accessibleName_ == name) return;
+    accessibleName_ = name;
+    notifyAccessible(EVENT_OBJECT_NAMECHANGE);
 }
 
 void CSkinControl::setTooltip(const std::wstring& tooltip) {
@@ -44,6 +71,8 @@ void CSkinControl::setVisible(bool visible) {
     visible_ = visible;
     if (!visible && manager_) manager_->forget(this);
     relayout();
+    // What a screen reader can reach changed with it.
+    if (manager_) manager_->accessibleEvent(EVENT_OBJECT_REORDER, nullptr);
 }
 
 void CSkinControl::setEnabled(bool enabled) {
@@ -51,6 +80,7 @@ void CSkinControl::setEnabled(bool enabled) {
     enabled_ = enabled;
     if (!enabled && manager_) manager_->forget(this);
     invalidate();
+    notifyAccessible(EVENT_OBJECT_STATECHANGE);
 }
 
 bool CSkinControl::isFocused() const { return manager_ && manager_->focused() == this; }
@@ -186,6 +216,10 @@ void CSkinControl::relayout() {
 
 void CSkinControl::notify(const wchar_t* type, WPARAM wParam, LPARAM lParam) {
     if (manager_) manager_->sendNotify(this, type, wParam, lParam);
+}
+
+void CSkinControl::notifyAccessible(DWORD event) {
+    if (manager_) manager_->accessibleEvent(event, this);
 }
 
 }  // namespace toolkit

@@ -15,9 +15,12 @@ namespace toolkit {
 class CPaintManager;
 class Painter;
 
+// A fresh accessible id, for what a screen reader sees apart from the controls (a combo's list).
+int newAccessibleId();
+
 class CSkinControl {
 public:
-    CSkinControl() = default;
+    CSkinControl();
     virtual ~CSkinControl() = default;
     CSkinControl(const CSkinControl&) = delete;
     CSkinControl& operator=(const CSkinControl&) = delete;
@@ -88,6 +91,24 @@ public:
     virtual size_t childCount() const { return 0; }
     virtual CSkinControl* childAt(size_t) const { return nullptr; }
 
+    // How assistive technology sees this control. Role 0 keeps it out of the accessible tree
+    // (spacers, pictures, containers): its children are seen in its place.
+    virtual long accessibleRole() const { return 0; }
+    // The name a screen reader says: the one the program set, else the text without its markup,
+    // else the tooltip (icon buttons).
+    std::wstring accessibleName() const;
+    void setAccessibleName(const std::wstring& name);
+    virtual std::wstring accessibleValue() const { return {}; }
+    // States of its own kind (checked, expanded, ...); shown, enabled, focus and hot are common.
+    virtual long accessibleState() const { return 0; }
+    // What a click does, by name, and doing it; empty for a control a click does nothing to.
+    virtual std::wstring accessibleAction() const { return {}; }
+    virtual void doAccessibleAction() {}
+    // Unique in the process while the control lives: names it in accessibility events.
+    int accessibleId() const { return accessibleId_; }
+    // Tells assistive technology that something of this control changed (EVENT_OBJECT_...).
+    void notifyAccessible(DWORD event);
+
     virtual void handleEvent(ControlEvent& event);
     // The cursor over this control; null for the arrow.
     virtual const wchar_t* cursor() const { return nullptr; }
@@ -119,6 +140,8 @@ private:
     std::wstring textKey_;
     std::wstring tooltipKey_;
     std::wstring userData_;
+    std::wstring accessibleName_;
+    int accessibleId_;
     bool visible_ = true;
     bool enabled_ = true;
     bool mouseEnabled_ = true;

@@ -1,6 +1,7 @@
 #include "toolkit/Edit.h"
 
 #include <imm.h>
+#include <oleacc.h>
 
 #include <algorithm>
 
@@ -51,6 +52,8 @@ void CSkinEdit::setAttribute(const std::wstring& name, const std::wstring& value
     }
     invalidate();
 }
+
+long CSkinEdit::accessibleRole() const { return ROLE_SYSTEM_TEXT; }
 
 void CSkinEdit::setNormalImage(const std::wstring& image) { normalImage_ = image, invalidate(); }
 void CSkinEdit::setHotImage(const std::wstring& image) { hotImage_ = image, invalidate(); }
@@ -193,6 +196,7 @@ void CSkinEdit::replaceSelection(const std::wstring& inserted) {
     CSkinLabel::setText(updated);
     caret_ = anchor_ = first + kept.size();
     restartBlink();
+    notifyAccessible(EVENT_OBJECT_VALUECHANGE);
     notify(L"textchanged");
 }
 
@@ -249,11 +253,12 @@ void CSkinEdit::placeInputMethod() {
     const RECT area = textRect();
     COMPOSITIONFORM composition{};
     composition.dwStyle = CFS_POINT;
-    composition.ptCurrentPos = POINT{area.left + textX(caret_) - scroll_, area.top};
+    const DisplayScale& scale = manager()->scale();
+    composition.ptCurrentPos = scale.toDevice(POINT{area.left + textX(caret_) - scroll_, area.top});
     ::ImmSetCompositionWindow(context, &composition);
     CANDIDATEFORM candidate{};
     candidate.dwStyle = CFS_CANDIDATEPOS;
-    candidate.ptCurrentPos = POINT{composition.ptCurrentPos.x, area.bottom};
+    candidate.ptCurrentPos = POINT{composition.ptCurrentPos.x, scale.toDevice(area.bottom)};
     ::ImmSetCandidateWindow(context, &candidate);
     ::ImmReleaseContext(window, context);
 }

@@ -17,6 +17,8 @@ public:
     bool isFocusable() const override { return true; }
     void handleEvent(ControlEvent& event) override;
     const wchar_t* cursor() const override { return IDC_IBEAM; }
+    long accessibleRole() const override;
+    std::wstring accessibleValue() const override { return text(); }
 
     void setNormalImage(const std::wstring& image);
     void setHotImage(const std::wstring& image);

@@ -11,11 +11,11 @@ const FontSpec& FontTable::fontOf(int id) const {
 
 HFONT FontTable::font(int id, std::wstring_view text) {
     const FontSpec& wanted = fontOf(id);
-    FontKey key{faceFor(wanted.face, text), wanted.size, wanted.bold, wanted.underline, wanted.italic};
+    FontKey key{faceFor(wanted.face, text), scale_.toDevice(wanted.size), wanted.bold, wanted.underline, wanted.italic};
     auto found = fonts_.find(key);
     if (found != fonts_.end()) return found->second.get();
     LOGFONTW logFont{};
-    logFont.lfHeight = -wanted.size;
+    logFont.lfHeight = -std::get<1>(key);
     logFont.lfWeight = wanted.bold ? FW_BOLD : FW_NORMAL;
     logFont.lfItalic = wanted.italic;
     logFont.lfUnderline = wanted.underline;

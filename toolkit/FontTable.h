@@ -10,13 +10,14 @@
 #include <string_view>
 #include <tuple>
 
+#include "toolkit/DisplayScale.h"
 #include "utility/ScopedHandle.h"
 
 namespace toolkit {
 
 struct FontSpec {
     std::wstring face = L"Microsoft YaHei";
-    int size = 12;  // pixels
+    int size = 12;  // layout pixels
     bool bold = false;
     bool underline = false;
     bool italic = false;
@@ -30,12 +31,14 @@ public:
 
     // The font of id; the default for -1 or an unknown id.
     const FontSpec& fontOf(int id) const;
-    // A GDI font of id whose face can draw text. Owned by the table.
+    // A GDI font of id whose face can draw text, at the table's display scale. Owned by the table.
     HFONT font(int id, std::wstring_view text);
+    void setScale(DisplayScale scale) { scale_ = scale; }
 
 private:
     using FontKey = std::tuple<std::wstring, int, bool, bool, bool>;
 
+    DisplayScale scale_;
     FontSpec default_;
     std::map<int, FontSpec> specs_;
     std::map<FontKey, utility::UniqueGdiObject<HFONT>> fonts_;

@@ -1,5 +1,7 @@
 #include "toolkit/Label.h"
 
+#include <oleacc.h>
+
 #include <algorithm>
 
 #include "toolkit/MarkupValues.h"
@@ -68,6 +70,9 @@ SIZE CSkinLabel::estimateSize(SIZE available) {
     size.cx = std::max({textWidth, autoWidthMin_, minWidth()});
     return size;
 }
+
+// A label says something only when it has a text.
+long CSkinLabel::accessibleRole() const { return accessibleName().empty() ? 0 : ROLE_SYSTEM_STATICTEXT; }
 
 void CSkinLabel::setFont(int id) {
     style_.fontId = id;

@@ -14,6 +14,7 @@ public:
 
     void setAttribute(const std::wstring& name, const std::wstring& value) override;
     SIZE estimateSize(SIZE available) override;
+    long accessibleRole() const override;
 
     void setFont(int id);
     int font() const { return style_.fontId; }

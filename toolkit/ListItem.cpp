@@ -1,5 +1,7 @@
 #include "toolkit/ListItem.h"
 
+#include <oleacc.h>
+
 #include "toolkit/Combo.h"
 
 namespace toolkit {
@@ -11,6 +13,17 @@ void* CSkinListItem::getInterface(const std::wstring& name) {
 void CSkinListItem::setOwner(CSkinCombo* combo, int index) {
     owner_ = combo;
     index_ = index;
+}
+
+long CSkinListItem::accessibleRole() const { return ROLE_SYSTEM_LISTITEM; }
+
+long CSkinListItem::accessibleState() const {
+    long state = STATE_SYSTEM_SELECTABLE;
+    if (!owner_) return state;
+    if (owner_->currentSelection() == index_) state |= STATE_SYSTEM_SELECTED;
+    if (!owner_->isDropped()) state |= STATE_SYSTEM_INVISIBLE;
+    if (owner_->isDropped() && owner_->dropHotIndex() == index_) state |= STATE_SYSTEM_FOCUSED | STATE_SYSTEM_FOCUSABLE;
+    return state;
 }
 
 bool CSkinListItem::select(bool takeFocus) { return owner_ && owner_->selectItem(index_, takeFocus); }

@@ -17,6 +17,11 @@ public:
     // Selects this entry in its combo, which raises "itemselect"; false when it has no combo.
     bool select(bool takeFocus = false);
 
+    long accessibleRole() const override;
+    long accessibleState() const override;
+    std::wstring accessibleAction() const override { return L"Select"; }
+    void doAccessibleAction() override { select(true); }
+
 private:
     CSkinCombo* owner_ = nullptr;
     int index_ = -1;

@@ -1,5 +1,7 @@
 #include "toolkit/Option.h"
 
+#include <oleacc.h>
+
 #include "toolkit/MarkupValues.h"
 
 namespace toolkit {
@@ -12,6 +14,7 @@ void CSkinOption::selected(bool selected, bool notifyChange) {
     if (selected_ == selected) return;
     selected_ = selected;
     invalidate();
+    notifyAccessible(EVENT_OBJECT_STATECHANGE);
     if (notifyChange) notify(L"selectchanged");
 }
 
@@ -29,6 +32,12 @@ void CSkinOption::setAttribute(const std::wstring& name, const std::wstring& val
 }
 
 void CSkinOption::activate() { selected(!selected_); }
+
+long CSkinOption::accessibleRole() const { return ROLE_SYSTEM_CHECKBUTTON; }
+
+long CSkinOption::accessibleState() const { return selected_ ? STATE_SYSTEM_CHECKED : 0; }
+
+std::wstring CSkinOption::accessibleAction() const { return selected_ ? L"Uncheck" : L"Check"; }
 
 const std::wstring& CSkinOption::currentImage() const {
     if (selected_ && isEnabled() && isHot() && !selectedHotImage_.empty()) return selectedHotImage_;

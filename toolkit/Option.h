@@ -16,6 +16,9 @@ public:
 
     void setAttribute(const std::wstring& name, const std::wstring& value) override;
     void activate() override;
+    long accessibleRole() const override;
+    long accessibleState() const override;
+    std::wstring accessibleAction() const override;
 
 protected:
     const std::wstring& currentImage() const override;

@@ -1,11 +1,14 @@
 #include "toolkit/PaintManager.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 #include <windowsx.h>
 
 #include <algorithm>
 #include <chrono>
 
+#include "toolkit/AccessibleObject.h"
+#include "toolkit/AccessibleTree.h"
 #include "toolkit/Painter.h"
 #include "toolkit/TextMeasure.h"
 
@@ -42,12 +45,14 @@ std::vector<CPaintManager*>& liveManagers() {
 
 }  // namespace
 
-CPaintManager::CPaintManager() { liveManagers().push_back(this); }
+CPaintManager::CPaintManager() : accessibleWindowRole_(ROLE_SYSTEM_CLIENT) { liveManagers().push_back(this); }
 
 CPaintManager::~CPaintManager() {
     auto& managers = liveManagers();
     managers.erase(std::remove(managers.begin(), managers.end(), this), managers.end());
     if (tooltip_) ::DestroyWindow(tooltip_);
+    // Objects a screen reader still holds answer that they are gone.
+    if (accessible_) accessible_->detach();
     // Controls may ask the manager to forget them while they go.
     hot_ = pushed_ = focused_ = tooltipControl_ = nullptr;
     root_.reset();
@@ -75,8 +80,24 @@ void CPaintManager::setSize(SIZE size) {
     needLayout();
 }
 
+void CPaintManager::setDpi(UINT dpi) {
+    const DisplayScale scale(dpi);
+    if (scale.dpi() == scale_.dpi()) return;
+    scale_ = scale;
+    fonts_.setScale(scale_);
+    if (tooltip_) applyTooltipFont();
+    needLayout();
+}
+
+RECT CPaintManager::toScreen(const RECT& layout) const {
+    RECT device = scale_.toDevice(layout);
+    if (window_) ::MapWindowPoints(window_, HWND_DESKTOP, reinterpret_cast<POINT*>(&device), 2);
+    return device;
+}
+
 SIZE CPaintManager::measureText(const std::wstring& text, int fontId, bool multiline, int maxWidth) {
-    return toolkit::measureText(measuring_.dc(), fonts_.font(fontId, text), text, multiline, maxWidth);
+    return scale_.toLayoutExtent(toolkit::measureText(measuring_.dc(), fonts_.font(fontId, text), text, multiline,
+                                                      scale_.toDevice(maxWidth)));
 }
 
 void CPaintManager::setDefaultAttributes(const std::wstring& type, AttributeList attributes) {
@@ -115,6 +136,43 @@ void CPaintManager::setFocus(CSkinControl* control) {
     if (window_ && control && ::GetFocus() != window_) ::SetFocus(window_);
     dispatch(focused_, ControlEvent{EventType::SetFocus});
     invalidate();
+    if (focused_ && window_ && ::GetFocus() == window_) accessibleEvent(EVENT_OBJECT_FOCUS, focused_);
+}
+
+LRESULT CPaintManager::accessibleObject(WPARAM wParam, int id) {
+    if (!accessible_) accessible_ = std::make_shared<AccessibleTree>(*this);
+    IAccessible* object = createAccessibleObject(accessible_, id);
+    if (!object) return 0;
+    const LRESULT result = ::LresultFromObject(__uuidof(IAccessible), wParam, object);
+    object->Release();
+    return result;
+}
+
+// Screen readers listen for these whether or not they asked for the tree yet; without a listener
+// the call costs next to nothing.
+void CPaintManager::accessibleEvent(DWORD event, CSkinControl* control) {
+    if (!window_) return;
+    ::NotifyWinEvent(event, window_, OBJID_CLIENT, control ? -control->accessibleId() : CHILDID_SELF);
+}
+
+// A screen reader's call must not run a click inside it: a click may open a box or end the program.
+void CPaintManager::runAccessibleAction(int id) {
+    if (window_) {
+        ::PostMessageW(window_, accessibleActionMessage(), static_cast<WPARAM>(id), 0);
+    } else {
+        doAccessibleAction(id);
+    }
+}
+
+void CPaintManager::doAccessibleAction(int id) {
+    AccessibleTree tree(*this);
+    if (tree.action(id).empty()) return;
+    if (const auto target = tree.find(id); target && target->control) target->control->doAccessibleAction();
+}
+
+UINT CPaintManager::accessibleActionMessage() {
+    static const UINT message = ::RegisterWindowMessageW(L"PeloraSkinAccessibleAction");
+    return message;
 }
 
 void CPaintManager::moveFocus(bool backwards) {
@@ -175,17 +233,19 @@ void CPaintManager::render(Canvas& canvas) {
     const auto started = std::chrono::steady_clock::now();
     if (layoutNeeded_) layout();
     canvas.clear();
-    Painter painter(canvas, fonts_);
-    painter.drawImage(RECT{0, 0, canvas.width(), canvas.height()}, layeredImage_);
+    Painter painter(canvas, fonts_, scale_);
+    const SIZE area = scale_.toLayoutSize(SIZE{canvas.width(), canvas.height()});
+    painter.drawImage(RECT{0, 0, area.cx, area.cy}, layeredImage_);
     if (root_) root_->paint(painter);
     ::GdiFlush();
     lastPaintMs_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
 }
 
 void CPaintManager::present() {
-    if (!window_ || size_.cx <= 0 || size_.cy <= 0) return;
-    if (!frame_ || frame_->width() != size_.cx || frame_->height() != size_.cy) {
-        frame_ = std::make_unique<Canvas>(size_.cx, size_.cy);
+    const SIZE device = deviceSize();
+    if (!window_ || device.cx <= 0 || device.cy <= 0) return;
+    if (!frame_ || frame_->width() != device.cx || frame_->height() != device.cy) {
+        frame_ = std::make_unique<Canvas>(device.cx, device.cy);
     }
     if (!frame_->valid()) return;
     render(*frame_);
@@ -195,11 +255,12 @@ void CPaintManager::present() {
     POINT origin{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     if (::GetWindowLongPtrW(window_, GWL_EXSTYLE) & WS_EX_LAYERED) {
-        ::UpdateLayeredWindow(window_, nullptr, &position, &size_, frame_->dc(), &origin, 0, &blend, ULW_ALPHA);
+        SIZE frameSize = device;
+        ::UpdateLayeredWindow(window_, nullptr, &position, &frameSize, frame_->dc(), &origin, 0, &blend, ULW_ALPHA);
         return;
     }
     HDC dc = ::GetDC(window_);
-    ::BitBlt(dc, 0, 0, size_.cx, size_.cy, frame_->dc(), 0, 0, SRCCOPY);
+    ::BitBlt(dc, 0, 0, device.cx, device.cy, frame_->dc(), 0, 0, SRCCOPY);
     ::ReleaseDC(window_, dc);
 }
 
@@ -245,6 +306,7 @@ void CPaintManager::updateTooltip(CSkinControl* control) {
         tool.uId = reinterpret_cast<UINT_PTR>(window_);
         tool.lpszText = const_cast<wchar_t*>(L"");
         ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        applyTooltipFont();
     }
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
@@ -258,13 +320,28 @@ void CPaintManager::updateTooltip(CSkinControl* control) {
     ::SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
     POINT cursor{};
     ::GetCursorPos(&cursor);
-    ::SendMessageW(tooltip_, TTM_TRACKPOSITION, 0, MAKELPARAM(cursor.x + 12, cursor.y + 20));
+    ::SendMessageW(tooltip_, TTM_TRACKPOSITION, 0,
+                   MAKELPARAM(cursor.x + scale_.toDevice(12), cursor.y + scale_.toDevice(20)));
     ::SendMessageW(tooltip_, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+}
+
+// The system's tooltip font is made for the system DPI; the tip follows its window's scale instead.
+void CPaintManager::applyTooltipFont() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) return;
+    LOGFONTW font = metrics.lfStatusFont;
+    font.lfHeight = ::MulDiv(font.lfHeight, static_cast<int>(scale_.dpi()), static_cast<int>(systemDpi()));
+    utility::UniqueGdiObject<HFONT> scaled(::CreateFontIndirectW(&font));
+    if (!scaled) return;
+    ::SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(scaled.get()), TRUE);
+    tooltipFont_ = std::move(scaled);
 }
 
 LRESULT CPaintManager::hitTest(LPARAM lParam) {
     POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     ::ScreenToClient(window_, &point);
+    point = scale_.toLayout(point);
     const RECT caption{caption_.left, caption_.top, size_.cx - caption_.right, caption_.bottom};
     if (caption_.bottom <= 0 || !::PtInRect(&caption, point)) return HTCLIENT;
     CSkinControl* control = root_ ? root_->findControlAt(point) : nullptr;
@@ -276,6 +353,7 @@ LRESULT CPaintManager::hitTest(LPARAM lParam) {
 bool CPaintManager::onMouse(UINT message, WPARAM wParam, LPARAM lParam) {
     POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     if (message == WM_MOUSEWHEEL) ::ScreenToClient(window_, &point);
+    point = scale_.toLayout(point);
     CSkinControl* under = root_ ? root_->findControlAt(point) : nullptr;
     while (under && !under->isMouseEnabled()) under = under->parent();
     ControlEvent event{EventType::MouseMove, point, wParam, lParam};
@@ -332,6 +410,13 @@ bool CPaintManager::onMouse(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool CPaintManager::onKey(UINT message, WPARAM wParam, LPARAM lParam) {
+    // With Alt held keys arrive as system keys: Alt+Down and Alt+Up open and close a list; every
+    // other system key (Alt+F4, Alt+Space) stays the system's.
+    if (message == WM_SYSKEYDOWN) {
+        if (!focused_ || (wParam != VK_DOWN && wParam != VK_UP)) return false;
+        dispatch(focused_, ControlEvent{EventType::KeyDown, {}, wParam, lParam});
+        return true;
+    }
     if (message == WM_KEYDOWN && wParam == VK_TAB) {
         moveFocus(keyDown(VK_SHIFT));
         return true;
@@ -350,6 +435,10 @@ bool CPaintManager::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         present();
         return true;
     }
+    if (message == accessibleActionMessage()) {
+        doAccessibleAction(static_cast<int>(wParam));
+        return true;
+    }
     switch (message) {
     case WM_PAINT: {
         PAINTSTRUCT paint;
@@ -365,7 +454,9 @@ bool CPaintManager::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         result = 1;
         return true;
     case WM_SIZE:
-        if (wParam != SIZE_MINIMIZED && LOWORD(lParam) > 0) setSize(SIZE{LOWORD(lParam), HIWORD(lParam)});
+        if (wParam != SIZE_MINIMIZED && LOWORD(lParam) > 0) {
+            setSize(scale_.toLayoutSize(SIZE{LOWORD(lParam), HIWORD(lParam)}));
+        }
         return false;
     case WM_NCHITTEST:
         result = hitTest(lParam);
@@ -389,8 +480,13 @@ bool CPaintManager::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         if (reinterpret_cast<HWND>(lParam) != window_ && pushed_) pushed_ = nullptr, invalidate();
         return false;
     case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
     case WM_CHAR:
         return onKey(message, wParam, lParam);
+    case WM_GETOBJECT:
+        if (static_cast<LONG>(lParam) != OBJID_CLIENT) return false;
+        result = accessibleObject(wParam, 0);
+        return true;
     case WM_IME_STARTCOMPOSITION:
     case WM_IME_COMPOSITION:
         // The focused text control places the input method's window at its caret; the composed
@@ -398,6 +494,9 @@ bool CPaintManager::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         dispatch(focused_, ControlEvent{EventType::ImeComposition, {}, wParam, lParam});
         return false;
     case WM_SETFOCUS:
+        invalidate();
+        if (focused_) accessibleEvent(EVENT_OBJECT_FOCUS, focused_);
+        return false;
     case WM_KILLFOCUS:
         invalidate();
         return false;

@@ -2,7 +2,8 @@
 // Hosts a tree of controls in one window: layout, painting into a premultiplied frame shown with
 // UpdateLayeredWindow, mouse and keyboard routing (hot, pushed, focus, capture), control timers,
 // tooltips and notifications. Without a window it still lays out and paints, for pictures.
-// Window thread only.
+// Controls live in layout pixels; the frame, the mouse and the screen in device pixels of the
+// manager's display scale. Window thread only.
 
 #include <windows.h>
 
@@ -14,10 +15,14 @@
 
 #include "toolkit/Canvas.h"
 #include "toolkit/Control.h"
+#include "toolkit/DisplayScale.h"
 #include "toolkit/FontTable.h"
+#include "utility/ScopedHandle.h"
 #include "toolkit/Notification.h"
 
 namespace toolkit {
+
+class AccessibleTree;
 
 using AttributeList = std::vector<std::pair<std::wstring, std::wstring>>;
 
@@ -40,8 +45,16 @@ public:
     // The paint managers that exist now, one per skinned window (and per off-screen layout).
     static const std::vector<CPaintManager*>& all();
 
+    // In layout pixels.
     SIZE size() const { return size_; }
     void setSize(SIZE size);
+    // The frame's size: size() at the display scale.
+    SIZE deviceSize() const { return scale_.toDevice(size_); }
+    const DisplayScale& scale() const { return scale_; }
+    // Draws everything at dpi from the next frame on: fonts, images, the frame and the input follow.
+    void setDpi(UINT dpi);
+    // A control rectangle on the screen, in device pixels; as in the client area without a window.
+    RECT toScreen(const RECT& layout) const;
     // Rectangle from the window's edges in which a drag moves the window; bottom 0: none.
     void setCaption(const RECT& caption) { caption_ = caption; }
     void setLayeredImage(const std::wstring& image) { layeredImage_ = image; }
@@ -64,12 +77,21 @@ public:
     CSkinControl* hot() const { return hot_; }
     CSkinControl* pushed() const { return pushed_; }
 
+    // Accessibility: the role of the window itself (ROLE_SYSTEM_CLIENT, or DIALOG for a box), the
+    // answer to WM_GETOBJECT for the node of accessible id (0: the window), an event for a control
+    // (null: the window), and the default action of a node, run on the window's own turn.
+    long accessibleWindowRole() const { return accessibleWindowRole_; }
+    void setAccessibleWindowRole(long role) { accessibleWindowRole_ = role; }
+    LRESULT accessibleObject(WPARAM wParam, int id);
+    void accessibleEvent(DWORD event, CSkinControl* control);
+    void runAccessibleAction(int id);
+
     // A control that goes away must be forgotten first.
     void forget(CSkinControl* control);
 
     void invalidate();
     void needLayout();
-    // Lays out if needed and paints everything into canvas (which must have the window's size).
+    // Lays out if needed and paints everything into canvas (which must have deviceSize()).
     void render(Canvas& canvas);
     // The last frame shown; null before the first.
     const Canvas* frame() const { return frame_.get(); }
@@ -92,11 +114,15 @@ private:
     bool onKey(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT hitTest(LPARAM lParam);
     void updateTooltip(CSkinControl* control);
+    void applyTooltipFont();
     static UINT repaintMessage();
+    static UINT accessibleActionMessage();
+    void doAccessibleAction(int id);
 
     HWND window_ = nullptr;
     std::unique_ptr<CSkinControl> root_;
     SIZE size_{};
+    DisplayScale scale_;
     RECT caption_{};
     std::wstring layeredImage_;
     FontTable fonts_;
@@ -118,7 +144,10 @@ private:
     };
     std::map<UINT_PTR, ControlTimer> timers_;  // window timer id -> control's own id
     UINT_PTR nextTimerId_ = 0x1000;
+    std::shared_ptr<AccessibleTree> accessible_;  // made when first asked for
+    long accessibleWindowRole_;
     HWND tooltip_ = nullptr;
+    utility::UniqueGdiObject<HFONT> tooltipFont_;
     CSkinControl* tooltipControl_ = nullptr;
 };
 

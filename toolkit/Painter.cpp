@@ -48,6 +48,21 @@ void drawCell(Gdiplus::Graphics& graphics, Gdiplus::Bitmap& bitmap, const Gdiplu
                        Gdiplus::UnitPixel, &wrap);
 }
 
+// A resampled cell is drawn one pixel larger all round, with the source widened to match, and
+// clipped back to its own place: GDI+ may leave the first row or column of a resampled rectangle
+// unpainted (Wine's does for some sizes), which would show as a seam between two cells.
+void drawScaledCell(Gdiplus::Graphics& graphics, Gdiplus::Bitmap& bitmap, const Gdiplus::ImageAttributes& wrap,
+                    int dl, int dt, int dr, int db, int sl, int st, int sr, int sb) {
+    if (dr <= dl || db <= dt || sr <= sl || sb <= st) return;
+    const float perX = static_cast<float>(sr - sl) / (dr - dl);
+    const float perY = static_cast<float>(sb - st) / (db - dt);
+    const Gdiplus::GraphicsState state = graphics.Save();
+    graphics.SetClip(Gdiplus::Rect(dl, dt, dr - dl, db - dt), Gdiplus::CombineModeIntersect);
+    graphics.DrawImage(&bitmap, Gdiplus::RectF(dl - 1.0f, dt - 1.0f, dr - dl + 2.0f, db - dt + 2.0f), sl - perX,
+                       st - perY, sr - sl + 2 * perX, sb - st + 2 * perY, Gdiplus::UnitPixel, &wrap);
+    graphics.Restore(state);
+}
+
 UINT horizontalFormat(HorizontalAlign align) {
     switch (align) {
     case HorizontalAlign::Center: return DT_CENTER;
@@ -93,13 +108,16 @@ std::vector<RunPiece> splitPieces(const std::vector<TextRun>& runs) {
 
 }  // namespace
 
-Painter::Painter(Canvas& canvas, FontTable& fonts) : canvas_(canvas), fonts_(fonts) {
+Painter::Painter(Canvas& canvas, FontTable& fonts, DisplayScale scale)
+    : canvas_(canvas), fonts_(fonts), scale_(scale) {
     surface_ = std::make_unique<Gdiplus::Bitmap>(canvas.width(), canvas.height(), canvas.width() * 4,
                                                  PixelFormat32bppPARGB,
                                                  reinterpret_cast<BYTE*>(canvas.pixels()));
     graphics_ = std::make_unique<Gdiplus::Graphics>(surface_.get());
     graphics_->SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-    graphics_->SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBilinear);
+    // Scaled images are resampled with the better filter; at 100 % they are drawn pixel for pixel.
+    graphics_->SetInterpolationMode(scale_.isIdentity() ? Gdiplus::InterpolationModeHighQualityBilinear
+                                                        : Gdiplus::InterpolationModeHighQualityBicubic);
     graphics_->SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
     graphics_->SetCompositingMode(Gdiplus::CompositingModeSourceOver);
     clips_.push_back(RECT{0, 0, canvas.width(), canvas.height()});
@@ -113,7 +131,7 @@ void Painter::applyClip() {
 }
 
 Painter::ClipScope::ClipScope(Painter& painter, const RECT& rect) : painter_(painter) {
-    painter_.clips_.push_back(intersection(painter_.clips_.back(), rect));
+    painter_.clips_.push_back(intersection(painter_.clips_.back(), painter_.scale_.toDevice(rect)));
     painter_.applyClip();
 }
 
@@ -122,7 +140,17 @@ Painter::ClipScope::~ClipScope() {
     painter_.applyClip();
 }
 
+bool Painter::isVisible(const RECT& rect) const {
+    RECT visible{};
+    const RECT device = scale_.toDevice(rect);
+    return ::IntersectRect(&visible, &device, &clips_.back()) != FALSE;
+}
+
 void Painter::fillRect(const RECT& rect, uint32_t argb, int radius) {
+    fillDeviceRect(scale_.toDevice(rect), argb, scale_.toDevice(radius));
+}
+
+void Painter::fillDeviceRect(const RECT& rect, uint32_t argb, int radius) {
     if ((argb >> 24) == 0 || isEmpty(rect)) return;
     Gdiplus::SolidBrush brush(gdiColour(argb));
     if (radius <= 0) {
@@ -136,7 +164,10 @@ void Painter::fillRect(const RECT& rect, uint32_t argb, int radius) {
     graphics_->FillPath(&brush, &path);
 }
 
-void Painter::drawBorder(const RECT& rect, uint32_t argb, int size, int radius) {
+void Painter::drawBorder(const RECT& layoutRect, uint32_t argb, int layoutSize, int layoutRadius) {
+    const RECT rect = scale_.toDevice(layoutRect);
+    const int size = scale_.toDeviceThickness(layoutSize);
+    const int radius = scale_.toDevice(layoutRadius);
     if ((argb >> 24) == 0 || size <= 0 || isEmpty(rect)) return;
     Gdiplus::Pen pen(gdiColour(argb), static_cast<float>(size));
     const float inset = size / 2.0f;
@@ -151,14 +182,35 @@ void Painter::drawBorder(const RECT& rect, uint32_t argb, int size, int radius) 
     graphics_->DrawPath(&pen, &path);
 }
 
+const SkinImage* Painter::scaledImage(const std::wstring& file, std::optional<uint32_t> mask,
+                                      int& imageScale) const {
+    imageScale = 1;
+    if (scale_.dpi() >= kBaseDpi * 3 / 2) {
+        const size_t dot = file.find_last_of(L'.');
+        const size_t slash = file.find_last_of(L"/\\");
+        if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)) {
+            if (const SkinImage* twin = cachedImage(file.substr(0, dot) + L"@2x" + file.substr(dot), mask)) {
+                imageScale = 2;
+                return twin;
+            }
+        }
+    }
+    return cachedImage(file, mask);
+}
+
 bool Painter::drawImage(const RECT& control, const std::wstring& imageAttribute) {
     if (imageAttribute.empty()) return false;
     const std::optional<ImageAttributes>& parsed = parsedImage(imageAttribute);
     if (!parsed) return false;
-    const SkinImage* image = cachedImage(parsed->file, parsed->mask);
+    int imageScale = 1;
+    const SkinImage* image = scaledImage(parsed->file, parsed->mask, imageScale);
     if (!image) return false;
 
-    MarkupRect source = parsed->source.value_or(MarkupRect{0, 0, image->width(), image->height()});
+    // Source rectangles and corners are written in pixels of the 1x image.
+    MarkupRect source = parsed->source.value_or(
+        MarkupRect{0, 0, image->width() / imageScale, image->height() / imageScale});
+    source = MarkupRect{source.left * imageScale, source.top * imageScale, source.right * imageScale,
+                        source.bottom * imageScale};
     source.right = std::min(source.right, image->width());
     source.bottom = std::min(source.bottom, image->height());
     RECT dest = control;
@@ -166,26 +218,34 @@ bool Painter::drawImage(const RECT& control, const std::wstring& imageAttribute)
         dest = RECT{control.left + parsed->dest->left, control.top + parsed->dest->top,
                     control.left + parsed->dest->right, control.top + parsed->dest->bottom};
     }
+    dest = scale_.toDevice(dest);
     if (isEmpty(dest) || source.right <= source.left || source.bottom <= source.top) return false;
 
     const MarkupRect corner = parsed->corner.value_or(MarkupRect{});
+    const RECT destCorner{scale_.toDevice(corner.left), scale_.toDevice(corner.top), scale_.toDevice(corner.right),
+                          scale_.toDevice(corner.bottom)};
     Gdiplus::ImageAttributes wrap;
     wrap.SetWrapMode(Gdiplus::WrapModeTileFlipXY);  // no blurred seams at the cell edges
     Gdiplus::Bitmap& bitmap = image->bitmap();
-    const int dx[4] = {dest.left, dest.left + corner.left, dest.right - corner.right, dest.right};
-    const int dy[4] = {dest.top, dest.top + corner.top, dest.bottom - corner.bottom, dest.bottom};
-    const int sx[4] = {source.left, source.left + corner.left, source.right - corner.right, source.right};
-    const int sy[4] = {source.top, source.top + corner.top, source.bottom - corner.bottom, source.bottom};
+    const int dx[4] = {dest.left, dest.left + destCorner.left, dest.right - destCorner.right, dest.right};
+    const int dy[4] = {dest.top, dest.top + destCorner.top, dest.bottom - destCorner.bottom, dest.bottom};
+    const int sx[4] = {source.left, source.left + corner.left * imageScale, source.right - corner.right * imageScale,
+                       source.right};
+    const int sy[4] = {source.top, source.top + corner.top * imageScale, source.bottom - corner.bottom * imageScale,
+                       source.bottom};
     for (int row = 0; row < 3; ++row) {
         for (int column = 0; column < 3; ++column) {
-            drawCell(*graphics_, bitmap, wrap, dx[column], dy[row], dx[column + 1], dy[row + 1], sx[column],
-                     sy[row], sx[column + 1], sy[row + 1]);
+            const auto draw = scale_.isIdentity() ? drawCell : drawScaledCell;
+            draw(*graphics_, bitmap, wrap, dx[column], dy[row], dx[column + 1], dy[row + 1], sx[column], sy[row],
+                 sx[column + 1], sy[row + 1]);
         }
     }
     return true;
 }
 
-int Painter::lineHeight(int fontId) {
+int Painter::lineHeight(int fontId) { return scale_.toLayoutExtent(deviceLineHeight(fontId)); }
+
+int Painter::deviceLineHeight(int fontId) {
     HDC dc = canvas_.dc();
     SelectedObject selected(dc, fonts_.font(fontId, L"Ag"));
     TEXTMETRICW metrics{};
@@ -194,10 +254,15 @@ int Painter::lineHeight(int fontId) {
 }
 
 SIZE Painter::measureText(const std::wstring& text, int fontId, bool multiline, int maxWidth) {
+    return scale_.toLayoutExtent(measureDeviceText(text, fontId, multiline, scale_.toDevice(maxWidth)));
+}
+
+SIZE Painter::measureDeviceText(const std::wstring& text, int fontId, bool multiline, int maxWidth) {
     return toolkit::measureText(canvas_.dc(), fonts_.font(fontId, text), text, multiline, maxWidth);
 }
 
-void Painter::drawText(const RECT& rect, const std::wstring& text, const TextStyle& style) {
+void Painter::drawText(const RECT& layoutRect, const std::wstring& text, const TextStyle& style) {
+    const RECT rect = scale_.toDevice(layoutRect);
     if (text.empty() || isEmpty(rect) || (style.colour >> 24) == 0) return;
     if (style.markup) {
         const std::vector<TextRun> runs = splitTextRuns(text);
@@ -208,7 +273,7 @@ void Painter::drawText(const RECT& rect, const std::wstring& text, const TextSty
     UINT format = DT_NOPREFIX | horizontalFormat(style.align) | (isRightToLeft(text) ? DT_RTLREADING : 0);
     RECT target = rect;
     if (style.multiline) {
-        const SIZE size = measureText(text, style.fontId, true, rect.right - rect.left);
+        const SIZE size = measureDeviceText(text, style.fontId, true, rect.right - rect.left);
         target.top = std::max<LONG>(rect.top, alignedTop(rect, size.cy, style.valign));
         format |= DT_WORDBREAK;
     } else {
@@ -220,6 +285,7 @@ void Painter::drawText(const RECT& rect, const std::wstring& text, const TextSty
     blendText(target, font, text, format, style.colour);
 }
 
+// Works in device pixels: rect is already scaled.
 void Painter::drawRuns(const RECT& rect, const std::wstring& text, const TextStyle& style) {
     const std::vector<TextRun> runs = splitTextRuns(text);
     // One line keeps each run whole, so it is shaped and ordered as one text; wrapping needs words.
@@ -230,7 +296,7 @@ void Painter::drawRuns(const RECT& rect, const std::wstring& text, const TextSty
         for (const TextRun& run : runs) pieces.push_back({run.text, &run});
     }
     const int width = rect.right - rect.left;
-    const int height = lineHeight(style.fontId);
+    const int height = deviceLineHeight(style.fontId);
     std::wstring plain;
     for (const TextRun& run : runs) plain += run.text;
     const bool rightToLeft = isRightToLeft(plain);
@@ -238,7 +304,7 @@ void Painter::drawRuns(const RECT& rect, const std::wstring& text, const TextSty
     std::vector<std::vector<std::pair<const RunPiece*, int>>> lines(1);
     int lineWidth = 0;
     for (const RunPiece& piece : pieces) {
-        const int pieceWidth = measureText(piece.text, style.fontId).cx;
+        const int pieceWidth = measureDeviceText(piece.text, style.fontId).cx;
         if (style.multiline && lineWidth > 0 && lineWidth + pieceWidth > width) {
             lines.emplace_back();
             lineWidth = 0;
@@ -259,7 +325,10 @@ void Painter::drawRuns(const RECT& rect, const std::wstring& text, const TextSty
             const RECT box{left, y, left + pieceWidth, y + height};
             blendText(box, fonts_.font(style.fontId, piece->text), piece->text,
                       DT_NOPREFIX | DT_SINGLELINE | DT_TOP | (rightToLeft ? DT_RTLREADING | DT_RIGHT : DT_LEFT), colour);
-            if (piece->run->underline) fillRect(RECT{left, y + height - 2, left + pieceWidth, y + height - 1}, colour);
+            if (piece->run->underline) {
+                fillDeviceRect(RECT{left, y + height - scale_.toDevice(2), left + pieceWidth, y + height - scale_.toDevice(1)},
+                               colour, 0);
+            }
             x += rightToLeft ? -pieceWidth : pieceWidth;
         }
         y += height;

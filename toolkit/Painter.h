@@ -2,15 +2,19 @@
 // Draws controls into a Canvas: fills and borders and skin images through GDI+, texts through GDI
 // into a coverage mask blended in the text colour (GDI shapes and orders complex scripts and keeps
 // anti-aliasing on a transparent frame). Every drawing honours the current clip.
+// Callers give layout pixels; the painter draws at its display scale into a canvas of device pixels,
+// with fonts of the scaled size and, from 150 %, the skin's "@2x" images.
 
 #include <windows.h>
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "toolkit/Canvas.h"
+#include "toolkit/DisplayScale.h"
 #include "toolkit/FontTable.h"
 
 namespace Gdiplus {
@@ -19,6 +23,8 @@ class Graphics;
 }
 
 namespace toolkit {
+
+class SkinImage;
 
 enum class HorizontalAlign { Left, Center, Right };
 enum class VerticalAlign { Top, Center, Bottom };
@@ -35,12 +41,14 @@ struct TextStyle {
 
 class Painter {
 public:
-    Painter(Canvas& canvas, FontTable& fonts);
+    // The canvas has the device size of what is painted; fonts must be at the same scale.
+    Painter(Canvas& canvas, FontTable& fonts, DisplayScale scale = DisplayScale());
     ~Painter();
     Painter(const Painter&) = delete;
     Painter& operator=(const Painter&) = delete;
 
     FontTable& fonts() { return fonts_; }
+    const DisplayScale& scale() const { return scale_; }
 
     void fillRect(const RECT& rect, uint32_t argb, int radius = 0);
     void drawBorder(const RECT& rect, uint32_t argb, int size, int radius = 0);
@@ -63,10 +71,17 @@ public:
     private:
         Painter& painter_;
     };
-    const RECT& clip() const { return clips_.back(); }
+    // Whether any of rect lies inside the current clip.
+    bool isVisible(const RECT& rect) const;
 
 private:
     void applyClip();
+    void fillDeviceRect(const RECT& rect, uint32_t argb, int radius);
+    SIZE measureDeviceText(const std::wstring& text, int fontId, bool multiline = false, int maxWidth = 0);
+    int deviceLineHeight(int fontId);
+    // The image of a file, from its "@2x" twin at 150 % and above when the skin has one; imageScale
+    // tells how many image pixels make one layout pixel.
+    const SkinImage* scaledImage(const std::wstring& file, std::optional<uint32_t> mask, int& imageScale) const;
     void drawRuns(const RECT& rect, const std::wstring& text, const TextStyle& style);
     // Renders text with GDI into the coverage mask at the rect's size and blends it in colour.
     void blendText(const RECT& rect, HFONT font, const std::wstring& text, UINT format, uint32_t colour);
@@ -76,7 +91,8 @@ private:
     FontTable& fonts_;
     std::unique_ptr<Gdiplus::Bitmap> surface_;  // the canvas's pixels seen by GDI+
     std::unique_ptr<Gdiplus::Graphics> graphics_;
-    std::vector<RECT> clips_;
+    DisplayScale scale_;
+    std::vector<RECT> clips_;  // device pixels
     std::unique_ptr<Canvas> mask_;  // grown as texts need
 };
 

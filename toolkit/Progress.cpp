@@ -1,5 +1,7 @@
 #include "toolkit/Progress.h"
 
+#include <oleacc.h>
+
 #include <algorithm>
 
 #include "toolkit/MarkupValues.h"
@@ -15,6 +17,14 @@ void CSkinProgress::setValue(int value) {
     if (value_ == value) return;
     value_ = value;
     invalidate();
+    notifyAccessible(EVENT_OBJECT_VALUECHANGE);
+}
+
+long CSkinProgress::accessibleRole() const { return ROLE_SYSTEM_PROGRESSBAR; }
+
+std::wstring CSkinProgress::accessibleValue() const {
+    const int span = std::max(max_ - min_, 1);
+    return std::to_wstring((value_ - min_) * 100 / span) + L"%";
 }
 
 void CSkinProgress::setAttribute(const std::wstring& name, const std::wstring& value) {

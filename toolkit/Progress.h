@@ -15,6 +15,9 @@ public:
     void setValue(int value);
 
     void setAttribute(const std::wstring& name, const std::wstring& value) override;
+    long accessibleRole() const override;
+    // The percentage done, as "42%".
+    std::wstring accessibleValue() const override;
 
 protected:
     void paintStatusImage(Painter& painter) override;

@@ -1,5 +1,7 @@
 #include "toolkit/RichEdit.h"
 
+#include <oleacc.h>
+
 #include <algorithm>
 
 #include "toolkit/MarkupValues.h"
@@ -48,6 +50,10 @@ void CSkinRichEdit::attach(CPaintManager* manager, CSkinControl* parent) {
         if (name == L"thumbpushedimage") thumbPushedImage_ = value;
     }
 }
+
+long CSkinRichEdit::accessibleRole() const { return ROLE_SYSTEM_TEXT; }
+
+long CSkinRichEdit::accessibleState() const { return STATE_SYSTEM_READONLY; }
 
 int CSkinRichEdit::contentHeight() {
     const RECT area = textRect();

@@ -17,6 +17,9 @@ public:
     void attach(CPaintManager* manager, CSkinControl* parent) override;
     bool isFocusable() const override { return true; }
     void handleEvent(ControlEvent& event) override;
+    long accessibleRole() const override;
+    long accessibleState() const override;
+    std::wstring accessibleValue() const override { return text(); }
 
     int scrollPos() const { return scroll_; }
     // Pixels of text that do not fit; the largest scroll position.

@@ -49,15 +49,32 @@ LRESULT SkinWindow::onDestroy(WPARAM, LPARAM, bool& handled) {
     return 0;
 }
 
+void SkinWindow::resizeTo(SIZE layoutSize) {
+    const SIZE device = manager_.scale().toDevice(layoutSize);
+    ::SetWindowPos(hwnd(), nullptr, 0, 0, device.cx, device.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// A box or a list is drawn at the scale of the window it belongs to.
 void SkinWindow::buildLayout() {
     const std::wstring file = getSkinFolder() + getSkinFile();
     LayoutResult layout = loadLayout(file);
     if (const auto* error = std::get_if<LayoutError>(&layout)) reportLayoutFailure(*error);
+    HWND owner = ::GetWindow(hwnd(), GW_OWNER);
+    manager_.setDpi(windowDpi(owner ? owner : hwnd()));
     manager_.attach(hwnd());
     manager_.addListener(this);
     if (auto error = buildWindow(std::get<WindowLayout>(layout), file, manager_, this)) reportLayoutFailure(*error);
-    const SIZE size = manager_.size();
-    ::SetWindowPos(hwnd(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    resizeTo(manager_.size());
+}
+
+void SkinWindow::onDpiChanged(UINT dpi, const RECT& suggested) {
+    const SIZE layoutSize = manager_.size();
+    manager_.setDpi(dpi);
+    // The layout keeps its size in layout pixels; the suggested rectangle gives the place.
+    const SIZE device = manager_.scale().toDevice(layoutSize);
+    ::SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, device.cx, device.cy,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    manager_.invalidate();
 }
 
 LRESULT SkinWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -72,6 +89,9 @@ LRESULT SkinWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE:
         buildLayout();
         initWindow();
+        return 0;
+    case WM_DPICHANGED:
+        onDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_CLOSE:
         result = onClose(wParam, lParam, handled);

@@ -33,6 +33,9 @@ public:
         return dynamic_cast<T*>(manager_.findControl(name));
     }
 
+    // Gives the window a new size in layout pixels, at its display scale.
+    void resizeTo(SIZE layoutSize);
+
     // Window timers arrive as WM_TIMER at handleMessage.
     bool setWindowTimer(UINT id, UINT milliseconds);
     void killWindowTimer(UINT id);
@@ -54,6 +57,8 @@ protected:
 
 private:
     void buildLayout();
+    // Moving to a monitor of another scale: the suggested rectangle and everything drawn follow.
+    void onDpiChanged(UINT dpi, const RECT& suggested);
 
     CPaintManager manager_;
 };

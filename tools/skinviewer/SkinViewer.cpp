@@ -2,12 +2,14 @@
 // in any of the interface languages. For designers and translators, and for the README's pictures.
 //
 //   skinviewer.exe [--skin DIR] [--language CODE] [--page N] [--set NAME.ATTRIBUTE=VALUE]...
-//                  [--png FILE] [--rects] LAYOUT
+//                  [--dpi N] [--png FILE] [--rects] LAYOUT
 //
 // --skin uses a skin folder on disk before the packaged skin; --language applies the texts of
 // language/downloader_CODE.xml (and the licence of that market); --page selects a page of the
-// layout's tab layout; --set sets any attribute of a named control; --rects prints where every
-// named control that shows sits ("name left,top,right,bottom"), which scripts use to click it.
+// layout's tab layout; --set sets any attribute of a named control; --dpi draws a picture at that
+// display scale (96 is 100 %; the system's DPI when not given); --rects prints where every named
+// control that shows sits in the picture's pixels ("name left,top,right,bottom"), which scripts use
+// to click it.
 // Exit code 0 on success, 1 when the layout cannot be built or the picture cannot be written, 2 for
 // a usage error.
 
@@ -37,6 +39,7 @@ struct Options {
     std::wstring language;
     int page = -1;
     std::vector<std::wstring> settings;  // NAME.ATTRIBUTE=VALUE
+    UINT dpi = 0;  // 0: the system's
     std::wstring png;
     bool rects = false;
     std::wstring layout;
@@ -54,6 +57,8 @@ bool parseOptions(int argc, wchar_t** argv, Options& options) {
             options.page = _wtoi(argv[++i]);
         } else if (argument == L"--set" && hasValue) {
             options.settings.push_back(argv[++i]);
+        } else if (argument == L"--dpi" && hasValue) {
+            options.dpi = static_cast<UINT>(_wtoi(argv[++i]));
         } else if (argument == L"--png" && hasValue) {
             options.png = argv[++i];
         } else if (argument == L"--rects") {
@@ -134,13 +139,13 @@ private:
     const Options& options_;
 };
 
-void printRects(toolkit::CSkinControl* control) {
+void printRects(const toolkit::CPaintManager& manager, toolkit::CSkinControl* control) {
     if (!control || !control->isVisible()) return;
-    const RECT& r = control->rect();
+    const RECT r = manager.toScreen(control->rect());
     if (!control->name().empty()) {
         std::fwprintf(stdout, L"%ls %ld,%ld,%ld,%ld\n", control->name().c_str(), r.left, r.top, r.right, r.bottom);
     }
-    for (size_t i = 0; i < control->childCount(); ++i) printRects(control->childAt(i));
+    for (size_t i = 0; i < control->childCount(); ++i) printRects(manager, control->childAt(i));
 }
 
 int renderPicture(const Options& options) {
@@ -151,22 +156,24 @@ int renderPicture(const Options& options) {
         return 1;
     }
     toolkit::CPaintManager manager;
+    manager.setDpi(options.dpi ? options.dpi : toolkit::systemDpi());
     if (auto error = toolkit::buildWindow(std::get<toolkit::WindowLayout>(layout), options.layout, manager, nullptr)) {
         std::fwprintf(stderr, L"load resource errr. location:%ls msg:%ls\n", error->location.c_str(),
                       error->message.c_str());
         return 1;
     }
     applyOptions(manager, options);
-    toolkit::Canvas canvas(manager.size().cx, manager.size().cy);
+    const SIZE device = manager.deviceSize();
+    toolkit::Canvas canvas(device.cx, device.cy);
     manager.render(canvas);
-    if (options.rects) printRects(manager.root());
+    if (options.rects) printRects(manager, manager.root());
     if (options.png.empty()) return 0;
     if (!toolkit::savePng(canvas, options.png)) {
         std::fwprintf(stderr, L"cannot write %ls\n", options.png.c_str());
         return 1;
     }
-    std::fwprintf(stdout, L"%ls: %ldx%ld, painted in %.1f ms\n", options.png.c_str(), manager.size().cx,
-                  manager.size().cy, manager.lastPaintMs());
+    std::fwprintf(stdout, L"%ls: %ldx%ld at %u DPI, painted in %.1f ms\n", options.png.c_str(), device.cx, device.cy,
+                  manager.scale().dpi(), manager.lastPaintMs());
     return 0;
 }
 
