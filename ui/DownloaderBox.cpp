@@ -1,5 +1,7 @@
 #include "ui/DownloaderBox.h"
 
+#include <oleacc.h>
+
 #include "model/DownloaderModel.h"
 #include "toolkit/Button.h"
 
@@ -25,6 +27,7 @@ void DownloaderBox::setUpControls() {
     }
     // The taskbar and screen readers name the window by its own title.
     if (hwnd()) ::SetWindowTextW(hwnd(), text(L"MSGBox_noice").c_str());
+    paintManager().setAccessibleWindowRole(ROLE_SYSTEM_DIALOG);
     const struct {
         const wchar_t* control;
         const wchar_t* file;
@@ -37,6 +40,8 @@ void DownloaderBox::setUpControls() {
         control->setHotImage(file + L"100,0,200,32'");
         control->setPushedImage(file + L"200,0,300,32'");
     }
+    // Enter answers the safe choice: the installation goes on.
+    if (toolkit::CSkinControl* no = findControl(L"btnRight")) no->setFocus();
 }
 
 // Both windows go first and stay hidden (the box's end must not show its owner again); the report is

@@ -237,7 +237,8 @@ LRESULT DMainFrame::onClose(WPARAM wParam, LPARAM lParam, bool& handled) {
     return 0;
 }
 
-// Enter on the setup page installs, as its default button would; Escape anywhere asks to close.
+// Enter on the setup page installs, as a dialog's default button would, from the folder edit and the
+// licence box too; Escape anywhere asks to close.
 LRESULT DMainFrame::messageFilter(UINT message, WPARAM wParam, LPARAM, bool& handled) {
     handled = false;
     if (message != WM_KEYDOWN) return 0;
@@ -246,13 +247,20 @@ LRESULT DMainFrame::messageFilter(UINT message, WPARAM wParam, LPARAM, bool& han
         onCloseRequest();
     } else if (wParam == VK_RETURN && currentPage_ == kSetupPage) {
         toolkit::CSkinControl* focused = paintManager().focused();
-        if (focused && !focused->getInterface(L"Edit")) return 0;  // buttons take their own Enter
+        if (meansSomethingElse(focused)) return 0;
         handled = true;
-        if (focused) applyInstallPathInput(focused->text());
+        if (focused && focused->getInterface(L"Edit")) applyInstallPathInput(focused->text());
         toolkit::CSkinControl* install = findControl(L"installnowbtn");
         if (install && install->isEnabled() && install->isShown()) onInstallClick();
     }
     return 0;
+}
+
+// A button, link or list whose own Enter does something other than installing; the licence box only
+// ticks, so Enter on it installs.
+bool DMainFrame::meansSomethingElse(toolkit::CSkinControl* focused) {
+    if (!focused || focused->getInterface(L"Edit") || focused->getInterface(L"Option")) return false;
+    return focused->getInterface(L"Button") != nullptr;
 }
 
 LRESULT DMainFrame::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -64,6 +64,7 @@ private:
     void onInstallClick();
     void onFinishClick();
     void onCloseRequest();
+    static bool meansSomethingElse(toolkit::CSkinControl* focused);
     // Closes the window without asking: the program decided so.
     void closeForGood();
     void setText(const wchar_t* control, const std::wstring& text);
@@ -107,6 +108,8 @@ private:
 
     // Interface language.
     void fillLanguageCombo();
+    // Names for the controls a screen reader could not name from their own text.
+    void applyAccessibleNames();
     void onLanguageComSelected(int index);
     void applyLanguageTexts();
 

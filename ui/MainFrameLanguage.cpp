@@ -91,4 +91,18 @@ void DMainFrame::applyLanguageTexts() {
         homepage->setTextColor(0xFFFFFFFF);
         homepage->setText(ConfigImp::instance().websiteUrl());
     }
+    applyAccessibleNames();
+}
+
+void DMainFrame::applyAccessibleNames() {
+    const auto name = [this](const wchar_t* control, const std::wstring& text) {
+        if (toolkit::CSkinControl* found = findControl(control)) found->setAccessibleName(text);
+    };
+    // The licence box is named by the sentence beside it.
+    std::wstring licenceLink;
+    if (toolkit::CSkinControl* link = findControl(L"protocollinkbtn")) licenceLink = link->accessibleName();
+    name(L"acceptprotocolopt", getString(L"protocol_accept") + L" " + licenceLink);
+    name(L"pathedit", getString(L"Label_choice_path"));
+    name(L"installprogressbar", getString(L"progress_install_label"));
+    name(L"apkinstallprogressbar", getString(L"Label_installingapp_waiting"));
 }

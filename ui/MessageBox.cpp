@@ -1,5 +1,7 @@
 #include "ui/MessageBox.h"
 
+#include <oleacc.h>
+
 #include <set>
 
 #include "toolkit/Container.h"
@@ -95,7 +97,7 @@ void MessageBoxWindow::fitSelections() {
     auto* bar = findControl<toolkit::CSkinContainer>(L"bottombar");
     const SIZE size = paintManager().size();
     if (!bar || !hwnd() || bar->rowWidth() <= size.cx) return;
-    ::SetWindowPos(hwnd(), nullptr, 0, 0, bar->rowWidth(), size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    resizeTo(SIZE{bar->rowWidth(), size.cy});
 }
 
 void MessageBoxWindow::closeByUser() {
@@ -161,6 +163,7 @@ void showMessageBox(HWND owner, int iconKind, const std::wstring& title, const s
         return;
     }
     if (owner) ::EnableWindow(owner, FALSE);
+    box->paintManager().setAccessibleWindowRole(ROLE_SYSTEM_DIALOG);
     box->setIcon(iconFile(iconKind));
     box->setTitle(title);
     box->setText(text);
