@@ -44,6 +44,7 @@ public:
     void activate() override;
     long accessibleRole() const override;
     long accessibleState() const override;
+    std::wstring accessibleName() const override { return labelName(); }
     std::wstring accessibleValue() const override { return text(); }
     std::wstring accessibleAction() const override;
     void doAccessibleAction() override;

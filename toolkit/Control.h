@@ -96,7 +96,7 @@ public:
     virtual long accessibleRole() const { return 0; }
     // The name a screen reader says: the one the program set, else the text without its markup,
     // else the tooltip (icon buttons).
-    std::wstring accessibleName() const;
+    virtual std::wstring accessibleName() const;
     void setAccessibleName(const std::wstring& name);
     virtual std::wstring accessibleValue() const { return {}; }
     // States of its own kind (checked, expanded, ...); shown, enabled, focus and hot are common.
@@ -128,6 +128,8 @@ protected:
     virtual void paintBorder(Painter& painter);
     // Sends a notification from this control to its window.
     void notify(const wchar_t* type, WPARAM wParam = 0, LPARAM lParam = 0);
+    // For controls whose text is their value, not their name: the name set, else the tooltip.
+    std::wstring labelName() const { return accessibleName_.empty() ? tooltip_ : accessibleName_; }
 
     uint32_t borderColor_ = 0;
     int borderSize_ = 0;

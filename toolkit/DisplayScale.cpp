@@ -14,8 +14,11 @@ RECT DisplayScale::toDevice(const RECT& layout) const {
     return RECT{toDevice(layout.left), toDevice(layout.top), toDevice(layout.right), toDevice(layout.bottom)};
 }
 
+// Layout pixel L spans the device pixels from toDevice(L) up to toDevice(L + 1), both rounded to the
+// nearest: device pixel d lies in the last L with floor(L * factor + 0.5) <= d, so L < (d + 0.5) / factor.
 int DisplayScale::toLayout(int device) const {
-    return static_cast<int>(std::floor(static_cast<double>(device) * kBaseDpi / dpi_));
+    if (isIdentity()) return device;
+    return static_cast<int>(std::ceil((device + 0.5) * kBaseDpi / dpi_)) - 1;
 }
 
 int DisplayScale::toLayoutExtent(int device) const {

@@ -18,6 +18,7 @@ public:
     void handleEvent(ControlEvent& event) override;
     const wchar_t* cursor() const override { return IDC_IBEAM; }
     long accessibleRole() const override;
+    std::wstring accessibleName() const override { return labelName(); }
     std::wstring accessibleValue() const override { return text(); }
 
     void setNormalImage(const std::wstring& image);

@@ -26,6 +26,12 @@ long CSkinListItem::accessibleState() const {
     return state;
 }
 
+// As a click on the entry of the open list: the list closes, the entry is chosen.
+void CSkinListItem::doAccessibleAction() {
+    if (owner_) owner_->closeDrop();
+    select(true);
+}
+
 bool CSkinListItem::select(bool takeFocus) { return owner_ && owner_->selectItem(index_, takeFocus); }
 
 }  // namespace toolkit

@@ -20,7 +20,7 @@ public:
     long accessibleRole() const override;
     long accessibleState() const override;
     std::wstring accessibleAction() const override { return L"Select"; }
-    void doAccessibleAction() override { select(true); }
+    void doAccessibleAction() override;
 
 private:
     CSkinCombo* owner_ = nullptr;

@@ -497,6 +497,10 @@ bool CPaintManager::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
         invalidate();
         if (focused_) accessibleEvent(EVENT_OBJECT_FOCUS, focused_);
         return false;
+    case WM_DESTROY:
+        // What a screen reader still holds of the window answers that it is gone.
+        if (accessible_) accessible_->detach(), accessible_.reset();
+        return false;
     case WM_KILLFOCUS:
         invalidate();
         return false;

@@ -19,6 +19,7 @@ public:
     void handleEvent(ControlEvent& event) override;
     long accessibleRole() const override;
     long accessibleState() const override;
+    std::wstring accessibleName() const override { return labelName(); }
     std::wstring accessibleValue() const override { return text(); }
 
     int scrollPos() const { return scroll_; }

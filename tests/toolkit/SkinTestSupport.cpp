@@ -67,7 +67,8 @@ std::unique_ptr<toolkit::CPaintManager> buildMarkup(const std::string& markup) {
 }
 
 std::unique_ptr<toolkit::Canvas> renderMarkup(toolkit::CPaintManager& manager) {
-    auto canvas = std::make_unique<toolkit::Canvas>(manager.size().cx, manager.size().cy);
+    const SIZE device = manager.deviceSize();
+    auto canvas = std::make_unique<toolkit::Canvas>(device.cx, device.cy);
     manager.render(*canvas);
     return canvas;
 }

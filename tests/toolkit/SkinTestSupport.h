@@ -32,7 +32,7 @@ private:
 // Builds "<Window ...>" markup into a paint manager without a window; the test fails on an error.
 std::unique_ptr<toolkit::CPaintManager> buildMarkup(const std::string& markup);
 
-// Lays out and paints the manager into a canvas of its size.
+// Lays out and paints the manager into a canvas of its size at its display scale.
 std::unique_ptr<toolkit::Canvas> renderMarkup(toolkit::CPaintManager& manager);
 
 // Straight ARGB of a premultiplied pixel (exact for opaque pixels).
