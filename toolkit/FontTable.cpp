@@ -9,9 +9,9 @@ const FontSpec& FontTable::fontOf(int id) const {
     return found == specs_.end() ? default_ : found->second;
 }
 
-HFONT FontTable::font(int id, std::wstring_view text) {
+HFONT FontTable::font(int id, std::wstring_view text, DisplayScale scale) {
     const FontSpec& wanted = fontOf(id);
-    FontKey key{faceFor(wanted.face, text), scale_.toDevice(wanted.size), wanted.bold, wanted.underline, wanted.italic};
+    FontKey key{faceFor(wanted.face, text), scale.toDevice(wanted.size), wanted.bold, wanted.underline, wanted.italic};
     auto found = fonts_.find(key);
     if (found != fonts_.end()) return found->second.get();
     LOGFONTW logFont{};

@@ -31,8 +31,10 @@ public:
 
     // The font of id; the default for -1 or an unknown id.
     const FontSpec& fontOf(int id) const;
-    // A GDI font of id whose face can draw text, at the table's display scale. Owned by the table.
-    HFONT font(int id, std::wstring_view text);
+    // A GDI font of id whose face can draw text, at the table's display scale or the one given.
+    // Owned by the table.
+    HFONT font(int id, std::wstring_view text) { return font(id, text, scale_); }
+    HFONT font(int id, std::wstring_view text, DisplayScale scale);
     void setScale(DisplayScale scale) { scale_ = scale; }
 
 private:

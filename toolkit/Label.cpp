@@ -66,7 +66,7 @@ SIZE CSkinLabel::estimateSize(SIZE available) {
         for (const TextRun& run : splitTextRuns(text())) shown += run.text;
     }
     const int textWidth =
-        manager()->measureText(shown, style_.fontId).cx + textPadding_.left + textPadding_.right;
+        manager()->measureTextForLayout(shown, style_.fontId).cx + textPadding_.left + textPadding_.right;
     size.cx = std::max({textWidth, autoWidthMin_, minWidth()});
     return size;
 }

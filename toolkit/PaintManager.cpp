@@ -100,6 +100,13 @@ SIZE CPaintManager::measureText(const std::wstring& text, int fontId, bool multi
                                                       scale_.toDevice(maxWidth)));
 }
 
+SIZE CPaintManager::measureTextForLayout(const std::wstring& text, int fontId) {
+    const SIZE scaled = measureText(text, fontId);
+    if (scale_.isIdentity()) return scaled;
+    const SIZE base = toolkit::measureText(measuring_.dc(), fonts_.font(fontId, text, DisplayScale()), text);
+    return SIZE{std::max(base.cx, scaled.cx), std::max(base.cy, scaled.cy)};
+}
+
 void CPaintManager::setDefaultAttributes(const std::wstring& type, AttributeList attributes) {
     defaults_[type] = std::move(attributes);
 }

@@ -62,6 +62,10 @@ public:
     FontTable& fonts() { return fonts_; }
     // The size of text in font fontId, for controls that size themselves or place a caret.
     SIZE measureText(const std::wstring& text, int fontId, bool multiline = false, int maxWidth = 0);
+    // The room a control sized to its one-line text takes: what the text needs at 100 % unless it
+    // needs more at this scale. Small fonts are hinted wider, so a layout that fits at 100 % keeps
+    // its places at every scale, and text never gets less room than it needs.
+    SIZE measureTextForLayout(const std::wstring& text, int fontId);
     void setDefaultAttributes(const std::wstring& type, AttributeList attributes);
     const AttributeList* defaultAttributes(const std::wstring& type) const;
 

@@ -1,16 +1,24 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "model/LanguageStrings.h"
+#include "tests/support/CapturedOutput.h"
+#include "tests/support/RegistryValueGuard.h"
 #include "tests/support/TestFiles.h"
 #include "tests/toolkit/SkinTestSupport.h"
 #include "toolkit/Combo.h"
 #include "toolkit/Container.h"
 #include "toolkit/ControlFactory.h"
+#include "toolkit/DisplayScale.h"
 #include "toolkit/Edit.h"
 #include "toolkit/Label.h"
+#include "toolkit/LayoutDocument.h"
 #include "toolkit/MarkupValues.h"
 #include "toolkit/Option.h"
 #include "toolkit/Progress.h"
@@ -22,6 +30,7 @@
 #include "ui/LicenceText.h"
 #include "ui/MessageBox.h"
 #include "ui/TransferRate.h"
+#include "utility/Digest.h"
 #include "utility/ScopedHandle.h"
 #include "utility/UProcess.h"
 #include "utility/UString.h"
@@ -49,17 +58,22 @@ const wchar_t* const kKeys[] = {
 
 const wchar_t* const kLayouts[] = {L"mainframe.xml", L"downloaderbox.xml", L"common/xml_messagebox.xml"};
 
+// 100 %, 150 % and 200 %.
+const UINT kScales[] = {96, 144, 192};
+
 class ProductSkin : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { loadSkinPackage(::GetModuleHandleW(nullptr), 129); }
 
-    std::unique_ptr<CPaintManager> build(const std::wstring& layout) {
+    std::unique_ptr<CPaintManager> build(const std::wstring& layout, UINT dpi = kBaseDpi) {
         const std::optional<std::string> markup = readSkinFile(layout);
         if (!markup) {
             ADD_FAILURE() << "missing " << testing::PrintToString(layout);
             return std::make_unique<CPaintManager>();
         }
-        return skintest::buildMarkup(*markup);
+        auto manager = skintest::buildMarkup(*markup);
+        manager->setDpi(dpi);
+        return manager;
     }
 
     model::LanguageStrings language(const std::wstring& code) {
@@ -152,6 +166,14 @@ TEST_F(ProductSkin, LicencesAreUtf16Resources) {
     }
 }
 
+std::vector<std::pair<const wchar_t*, UINT>> everyLanguageAtEveryScale() {
+    std::vector<std::pair<const wchar_t*, UINT>> cases;
+    for (UINT dpi : kScales) {
+        for (const wchar_t* code : kLanguages) cases.emplace_back(code, dpi);
+    }
+    return cases;
+}
+
 // The width a single-line text needs in its control, markup tags aside.
 int textWidth(CPaintManager& manager, CSkinLabel& label) {
     std::wstring plain;
@@ -174,6 +196,7 @@ void reveal(CSkinControl* control) {
 }
 
 void expectLabelFits(CPaintManager& manager, CSkinLabel* label, const std::wstring& code) {
+    SCOPED_TRACE(testing::Message() << manager.scale().dpi() << " dpi");
     if (label->isMultiline() || label->text().empty()) return;
     reveal(label);
     skintest::renderMarkup(manager);
@@ -190,10 +213,11 @@ void expectFits(CPaintManager& manager, const wchar_t* name, const std::wstring&
     expectLabelFits(manager, label, code);
 }
 
+// At every scale: fonts do not grow exactly in step with the layout.
 TEST_F(ProductSkin, EveryTranslationFitsItsControl) {
-    for (const wchar_t* code : kLanguages) {
+    for (const auto& [code, dpi] : everyLanguageAtEveryScale()) {
         model::LanguageStrings strings = language(code);
-        auto manager = build(L"mainframe.xml");
+        auto manager = build(L"mainframe.xml", dpi);
         for (const ui::ControlText& entry : ui::kLanguageTexts) {
             manager->findControl(entry.control)->setText(strings.get(entry.key));
             expectFits(*manager, entry.control, code);
@@ -209,7 +233,7 @@ TEST_F(ProductSkin, EveryTranslationFitsItsControl) {
         manager->findControl(L"downloadSpeedLabel")->setText(ui::speedText(1023 * 1024.0) + L" \x00B7 " +
                                                              ui::timeLeftText(99 * 3600 + 58 * 60, timeLeft));
         expectFits(*manager, L"downloadSpeedLabel", code);
-        auto confirmation = build(L"downloaderbox.xml");
+        auto confirmation = build(L"downloaderbox.xml", dpi);
         for (const auto& [control, key] : {std::pair{L"btnLeft", L"Yes"}, {L"btnRight", L"No"}, {L"titlelabel", L"MSGBox_noice"}}) {
             confirmation->findControl(control)->setText(strings.get(key));
             expectFits(*confirmation, control, code);
@@ -222,9 +246,9 @@ TEST_F(ProductSkin, EveryTranslationFitsItsControl) {
 // the main window the tip belongs to.
 TEST_F(ProductSkin, SlowTipChoicesFitInEveryLanguage) {
     const int mainWidth = build(L"mainframe.xml")->size().cx;
-    for (const wchar_t* code : kLanguages) {
+    for (const auto& [code, dpi] : everyLanguageAtEveryScale()) {
         model::LanguageStrings strings = language(code);
-        auto box = build(L"common/xml_messagebox.xml");
+        auto box = build(L"common/xml_messagebox.xml", dpi);
         auto* bar = dynamic_cast<CSkinContainer*>(box->findControl(L"bottombar"));
         ASSERT_NE(bar, nullptr);
         for (const wchar_t* key : {L"download_keepwaiting", L"downloadBybrowser", L"download_close"}) {
@@ -271,4 +295,154 @@ TEST_F(ProductSkin, ViewerPaintsEveryLayoutInEveryLanguage) {
     }
 }
 
+
+// A picture of the viewer: a layout, a page of it (-1: as the layout opens) and a language.
+struct Picture {
+    std::wstring layout;
+    int page;
+    std::wstring code;
+
+    std::wstring stem() const {
+        std::wstring name = layout.substr(layout.find_last_of(L'/') + 1);
+        name = name.substr(0, name.find(L'.'));
+        return name + (page >= 0 ? L"_p" + std::to_wstring(page) : L"") + L"_" + code;
+    }
+    std::wstring arguments(const std::wstring& png, const std::wstring& extra) const {
+        return L"--language " + code + (page >= 0 ? L" --page " + std::to_wstring(page) : L"") + L" " + extra +
+               L" --png \"" + png + L"\" " + layout;
+    }
+};
+
+std::wstring picturesFolder(const std::wstring& sub = L"") {
+    std::wstring folder = PELORA_SKIN_PICTURES;
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    if (sub.empty()) return folder;
+    folder += L"\\" + sub;
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+// The width and height a PNG file's header gives.
+SIZE pngSize(const std::wstring& file) {
+    const std::string bytes = testsupport::readFile(file);
+    if (bytes.size() < 24) return SIZE{};
+    const auto word = [&](size_t at) {
+        return static_cast<LONG>((static_cast<unsigned char>(bytes[at]) << 24) |
+                                 (static_cast<unsigned char>(bytes[at + 1]) << 16) |
+                                 (static_cast<unsigned char>(bytes[at + 2]) << 8) | static_cast<unsigned char>(bytes[at + 3]));
+    };
+    return SIZE{word(16), word(20)};
+}
+
+// Where the viewer drew every named control that shows, in the picture's pixels.
+std::map<std::wstring, RECT> viewerRects(const Picture& picture, const std::wstring& png, const std::wstring& extra) {
+    std::map<std::wstring, RECT> rects;
+    const std::optional<std::string> output = testsupport::runCapturingOutput(
+        testsupport::toolPath(L"skinviewer.exe"), picture.arguments(png, L"--rects " + extra), 30000);
+    if (!output) {
+        ADD_FAILURE() << "the viewer did not finish: " << testing::PrintToString(picture.stem());
+        return rects;
+    }
+    std::istringstream lines(*output);
+    std::string name;
+    RECT r{};
+    char comma = 0;
+    while (lines >> name >> r.left >> comma >> r.top >> comma >> r.right >> comma >> r.bottom) {
+        rects[utility::ustring::utf8ToWide(name)] = r;
+    }
+    return rects;
+}
+
+// The system's display scale (the prefix's LogPixels) for one case; programs started meanwhile
+// draw at it.
+class SystemDpi {
+public:
+    explicit SystemDpi(DWORD dpi) { EXPECT_TRUE(setting_.setDword(dpi)); }
+
+private:
+    testsupport::RegistryValueGuard setting_{L"Control Panel\\Desktop", L"LogPixels"};
+};
+
+void collectTextSized(const ControlLayout& layout, bool following, std::set<std::wstring>& names) {
+    bool after = following;
+    for (const ControlLayout& child : layout.children) {
+        after = after || (layout.type == L"HorizontalLayout" && !child.attribute(L"minwidthex").empty());
+        if (after && !child.attribute(L"name").empty()) names.insert(child.attribute(L"name"));
+        collectTextSized(child, after, names);
+    }
+}
+
+// The controls that take the width of their one-line text ("minwidthex"), and those that follow them
+// in their row. Small fonts are hinted wider or narrower than large ones, so these follow their text
+// (which EveryTranslationFitsItsControl checks) rather than the scale.
+std::set<std::wstring> sizedByTheirText(const std::wstring& file) {
+    std::set<std::wstring> names;
+    const LayoutResult layout = loadLayout(file);
+    if (const auto* window = std::get_if<WindowLayout>(&layout)) collectTextSized(window->root, false, names);
+    return names;
+}
+
+// The viewer follows the system's scale: every control sits where its 100 % place, scaled, puts it,
+// within the pixel that rounding may take, and the pictures are kept (the setup page at 200 % among
+// them) beside the 100 % ones.
+TEST_F(ProductSkin, LayoutsScaleWithTheSystemDpi) {
+    std::vector<Picture> pictures{{L"downloaderbox.xml", -1, L"en"}, {L"common/xml_messagebox.xml", -1, L"en"},
+                                  {L"mainframe.xml", -1, L"ar"}, {L"mainframe.xml", -1, L"kr"}};
+    for (int page : {0, 1, 2, 3, 4, 6, 7}) pictures.push_back({L"mainframe.xml", page, L"en"});
+    const std::wstring folder = picturesFolder();
+    for (const Picture& picture : pictures) {
+        const std::map<std::wstring, RECT> at100 =
+            viewerRects(picture, folder + L"\\" + picture.stem() + L"_96dpi.png", L"--dpi 96");
+        const SIZE size100 = pngSize(folder + L"\\" + picture.stem() + L"_96dpi.png");
+        const std::set<std::wstring> followText = sizedByTheirText(picture.layout);
+        ASSERT_GT(at100.size(), 3u) << testing::PrintToString(picture.stem());
+        for (UINT dpi : {144u, 192u}) {
+            SCOPED_TRACE(testing::Message() << testing::PrintToString(picture.stem()) << " at " << dpi << " dpi");
+            const SystemDpi system(dpi);
+            const std::wstring png = folder + L"\\" + picture.stem() + L"_" + std::to_wstring(dpi) + L"dpi.png";
+            const std::map<std::wstring, RECT> scaled = viewerRects(picture, png, L"");
+            const DisplayScale scale(dpi);
+            const SIZE size = pngSize(png);
+            EXPECT_EQ(size.cx, scale.toDevice(size100.cx));
+            EXPECT_EQ(size.cy, scale.toDevice(size100.cy));
+            ASSERT_EQ(scaled.size(), at100.size());
+            for (const auto& [name, r] : at100) {
+                const auto found = scaled.find(name);
+                ASSERT_NE(found, scaled.end()) << testing::PrintToString(name);
+                const RECT& s = found->second;
+                EXPECT_LE(std::abs(s.top - scale.toDevice(r.top)), 1) << testing::PrintToString(name);
+                EXPECT_LE(std::abs(s.bottom - scale.toDevice(r.bottom)), 1) << testing::PrintToString(name);
+                if (followText.count(name)) continue;
+                EXPECT_LE(std::abs(s.left - scale.toDevice(r.left)), 1) << testing::PrintToString(name);
+                EXPECT_LE(std::abs(s.right - scale.toDevice(r.right)), 1) << testing::PrintToString(name);
+            }
+        }
+    }
+}
+
+// At 100 % the viewer draws every layout, page and language exactly as it did before the toolkit
+// could scale: the digests of those pictures are kept in pictures-at-96-dpi.txt.
+TEST_F(ProductSkin, PicturesAtOneHundredPercentAreAsTheyWere) {
+    std::istringstream lines(testsupport::readFile(PELORA_SKIN_DIGESTS));
+    const std::wstring folder = picturesFolder(L"96dpi");
+    std::string line;
+    int compared = 0;
+    while (std::getline(lines, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream fields(line);
+        std::string digest, layout, page, code;
+        fields >> digest >> layout >> page >> code;
+        const Picture picture{utility::ustring::utf8ToWide(layout), page == "-" ? -1 : std::stoi(page),
+                              utility::ustring::utf8ToWide(code)};
+        const std::wstring png = folder + L"\\" + picture.stem() + L".png";
+        ::DeleteFileW(png.c_str());
+        ASSERT_TRUE(utility::process::execute(testsupport::toolPath(L"skinviewer.exe"),
+                                              picture.arguments(png, L"--dpi 96"), 30000));
+        const std::string drawn = utility::digest::sha256Hex(testsupport::readFile(png));
+        EXPECT_EQ(drawn, digest) << "drawn otherwise; if meant, its line is now:\n"
+                                 << drawn << " " << layout << " " << page << " " << code;
+        ++compared;
+    }
+    EXPECT_EQ(compared, 144);
+}
 }  // namespace
