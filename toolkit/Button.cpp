@@ -94,6 +94,7 @@ long CSkinButton::accessibleState() const {
 std::wstring CSkinButton::accessibleAction() const { return looksLikeLink() ? L"Jump" : L"Press"; }
 
 void CSkinButton::paintBackground(Painter& painter) {
+    if (const SystemColours* contrast = painter.highContrast()) return paintHighContrastFace(painter, *contrast);
     uint32_t colour = bkColor();
     if (isEnabled() && isPushed() && pushedBkColor_) {
         colour = pushedBkColor_;
@@ -112,11 +113,34 @@ const std::wstring& CSkinButton::currentImage() const {
     return normalImage_;
 }
 
-void CSkinButton::paintStatusImage(Painter& painter) { painter.drawImage(rect(), currentImage()); }
+void CSkinButton::paintStatusImage(Painter& painter) {
+    if (const SystemColours* contrast = painter.highContrast()) {
+        if (!text().empty() || looksLikeLink()) return;
+        const bool lit = isEnabled() && (isHot() || isPushed());
+        painter.drawImage(rect(), normalImage_, lit ? contrast->highlightText : contrast->buttonText);
+        return;
+    }
+    painter.drawImage(rect(), currentImage());
+}
+
+void CSkinButton::paintHighContrastFace(Painter& painter, const SystemColours& colours) {
+    if (looksLikeLink()) return;
+    const bool lit = isEnabled() && (isHot() || isPushed());
+    painter.fillRect(rect(), lit ? colours.highlight : colours.buttonFace, borderRound_);
+    if (!text().empty()) painter.frameRect(rect(), isEnabled() ? colours.buttonText : colours.grayText, 1);
+}
+
+uint32_t CSkinButton::highContrastTextColor(const SystemColours& colours) const {
+    if (!isEnabled()) return colours.grayText;
+    if (looksLikeLink()) return colours.hotLight;
+    return isHot() || isPushed() ? colours.highlightText : colours.buttonText;
+}
 
 void CSkinButton::paintBorder(Painter& painter) {
     CSkinLabel::paintBorder(painter);
     if (isFocused() && manager()->focusVisible()) {
+        const SystemColours* contrast = painter.highContrast();
+        if (contrast) return painter.frameRect(rect(), contrast->highlight, 2);
         painter.drawBorder(rect(), focusBorderColor_, 2, borderRound_ > 0 ? borderRound_ : 3);
     }
 }

@@ -38,6 +38,10 @@ protected:
     void paintStatusImage(Painter& painter) override;
     void paintBorder(Painter& painter) override;
     uint32_t currentTextColor() const override;
+    uint32_t highContrastTextColor(const SystemColours& colours) const override;
+    // In high contrast a button with a caption gets the scheme's face and frame; an icon button its
+    // image's shape in the scheme's text colour.
+    void paintHighContrastFace(Painter& painter, const SystemColours& colours);
     bool isHot() const;
     bool isPushed() const;
     // Drawn as a link: text alone under a hand cursor, no face of its own.

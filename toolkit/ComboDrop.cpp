@@ -21,23 +21,29 @@ public:
 
     void paint(Painter& painter) override {
         const ComboItemStyle& style = combo_.itemStyle();
-        painter.fillRect(rect(), combo_.dropBoxBkColor());
+        const SystemColours* contrast = painter.highContrast();
+        painter.fillRect(rect(), contrast ? contrast->window : combo_.dropBoxBkColor());
         Painter::ClipScope clip(painter, rect());
         for (int i = 0; i < combo_.itemCount(); ++i) {
             const RECT row = rowRect(i);
             if (row.bottom <= rect().top || row.top >= rect().bottom) continue;
             const bool selected = i == combo_.currentSelection();
             const bool hot = i == hot_;
-            painter.fillRect(row, hot ? style.hotBkColor : selected ? style.selectedBkColor : style.bkColor);
             TextStyle text;
             text.fontId = style.fontId;
-            text.colour = hot ? style.hotTextColor : selected ? style.selectedTextColor : style.textColor;
+            if (contrast) {
+                painter.fillRect(row, hot ? contrast->highlight : contrast->window);
+                text.colour = hot ? contrast->highlightText : contrast->windowText;
+            } else {
+                painter.fillRect(row, hot ? style.hotBkColor : selected ? style.selectedBkColor : style.bkColor);
+                text.colour = hot ? style.hotTextColor : selected ? style.selectedTextColor : style.textColor;
+            }
             text.ellipsis = true;
             const RECT textArea{row.left + style.textPadding.left, row.top + style.textPadding.top,
                                 row.right - style.textPadding.right, row.bottom - style.textPadding.bottom};
             painter.drawText(textArea, combo_.itemAt(i)->text(), text);
         }
-        painter.drawBorder(rect(), combo_.dropBoxBorderColor(), 1);
+        painter.drawBorder(rect(), contrast ? contrast->windowText : combo_.dropBoxBorderColor(), 1);
     }
 
     void handleEvent(ControlEvent& event) override {

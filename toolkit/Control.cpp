@@ -180,6 +180,11 @@ void CSkinControl::paint(Painter& painter) {
 }
 
 void CSkinControl::paintBackground(Painter& painter) {
+    // In high contrast only pictures keep their image; faces and fills give way to the scheme.
+    if (painter.highContrast()) {
+        if (text_.empty()) painter.drawImage(rect_, bkImage_);
+        return;
+    }
     painter.fillRect(rect_, bkColor_, borderRound_);
     painter.drawImage(rect_, bkImage_);
 }

@@ -270,11 +270,13 @@ void CSkinEdit::restartBlink() {
 }
 
 void CSkinEdit::paintBackground(Painter& painter) {
-    painter.fillRect(rect(), nativeBkColor_, borderRound_);
+    const SystemColours* contrast = painter.highContrast();
+    painter.fillRect(rect(), contrast ? contrast->window : nativeBkColor_, borderRound_);
     CSkinLabel::paintBackground(painter);
 }
 
 void CSkinEdit::paintStatusImage(Painter& painter) {
+    if (painter.highContrast()) return;  // the border stands for the frame
     const bool hot = manager()->hot() == this;
     if (isFocused() && painter.drawImage(rect(), focusedImage_)) return;
     if (hot && painter.drawImage(rect(), hotImage_)) return;
@@ -290,13 +292,14 @@ void CSkinEdit::paintText(Painter& painter) {
     if (caretX < scroll_) scroll_ = caretX;
     Painter::ClipScope clip(painter, area);
     const auto [first, second] = selection();
+    const SystemColours* contrast = painter.highContrast();
     if (first != second) {
         painter.fillRect(RECT{area.left + textX(first) - scroll_, area.top, area.left + textX(second) - scroll_,
                               area.bottom},
-                         kSelectionColour);
+                         contrast ? (contrast->highlight & 0x80FFFFFF) : kSelectionColour);
     }
     TextStyle style = style_;
-    style.colour = currentTextColor();
+    style.colour = textColourFor(painter);
     style.align = HorizontalAlign::Left;
     style.multiline = style.markup = style.ellipsis = false;
     const int fullWidth = textX(text().size());
@@ -306,11 +309,15 @@ void CSkinEdit::paintText(Painter& painter) {
         const int height = painter.lineHeight(style_.fontId);
         const int top = area.top + (area.bottom - area.top - height) / 2;
         const int x = area.left + caretX - scroll_;
-        painter.fillRect(RECT{x, top, x + 1, top + height}, caretColor_);
+        painter.fillRect(RECT{x, top, x + 1, top + height}, contrast ? contrast->windowText : caretColor_);
     }
 }
 
 void CSkinEdit::paintBorder(Painter& painter) {
+    if (const SystemColours* contrast = painter.highContrast()) {
+        painter.frameRect(rect(), isFocused() ? contrast->highlight : contrast->windowText, isFocused() ? 2 : 1);
+        return;
+    }
     uint32_t colour = borderColor_;
     if (isFocused() && focusBorderColor_) {
         colour = focusBorderColor_;

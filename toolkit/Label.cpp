@@ -101,6 +101,15 @@ void CSkinLabel::setShowHtml(bool markup) {
 
 uint32_t CSkinLabel::currentTextColor() const { return isEnabled() ? style_.colour : disabledTextColor_; }
 
+uint32_t CSkinLabel::highContrastTextColor(const SystemColours& colours) const {
+    return isEnabled() ? colours.windowText : colours.grayText;
+}
+
+uint32_t CSkinLabel::textColourFor(const Painter& painter) const {
+    const SystemColours* contrast = painter.highContrast();
+    return contrast ? highContrastTextColor(*contrast) : currentTextColor();
+}
+
 RECT CSkinLabel::textRect() const {
     const RECT& r = rect();
     return RECT{r.left + textPadding_.left, r.top + textPadding_.top, r.right - textPadding_.right,
@@ -109,7 +118,7 @@ RECT CSkinLabel::textRect() const {
 
 void CSkinLabel::paintText(Painter& painter) {
     TextStyle style = style_;
-    style.colour = currentTextColor();
+    style.colour = textColourFor(painter);
     painter.drawText(textRect(), text(), style);
 }
 

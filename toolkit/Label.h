@@ -31,6 +31,10 @@ protected:
     void paintText(Painter& painter) override;
     // The text colour for the control's current state.
     virtual uint32_t currentTextColor() const;
+    // The same in high contrast, from the system's colours.
+    virtual uint32_t highContrastTextColor(const SystemColours& colours) const;
+    // The colour to draw the text in now.
+    uint32_t textColourFor(const Painter& painter) const;
     RECT textRect() const;
 
     TextStyle style_;

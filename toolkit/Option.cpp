@@ -3,6 +3,7 @@
 #include <oleacc.h>
 
 #include "toolkit/MarkupValues.h"
+#include "toolkit/Painter.h"
 
 namespace toolkit {
 
@@ -38,6 +39,15 @@ long CSkinOption::accessibleRole() const { return ROLE_SYSTEM_CHECKBUTTON; }
 long CSkinOption::accessibleState() const { return selected_ ? STATE_SYSTEM_CHECKED : 0; }
 
 std::wstring CSkinOption::accessibleAction() const { return selected_ ? L"Uncheck" : L"Check"; }
+
+void CSkinOption::paintStatusImage(Painter& painter) {
+    const SystemColours* contrast = painter.highContrast();
+    if (!contrast) return CSkinButton::paintStatusImage(painter);
+    const uint32_t ink = isEnabled() ? contrast->buttonText : contrast->grayText;
+    painter.frameRect(rect(), ink, 1);
+    const RECT& r = rect();
+    if (selected_) painter.fillRect(RECT{r.left + 3, r.top + 3, r.right - 3, r.bottom - 3}, ink);
+}
 
 const std::wstring& CSkinOption::currentImage() const {
     if (selected_ && isEnabled() && isHot() && !selectedHotImage_.empty()) return selectedHotImage_;

@@ -22,6 +22,8 @@ public:
 
 protected:
     const std::wstring& currentImage() const override;
+    // In high contrast: a frame, filled while selected.
+    void paintStatusImage(Painter& painter) override;
 
 private:
     bool selected_ = false;

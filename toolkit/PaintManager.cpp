@@ -242,7 +242,11 @@ void CPaintManager::render(Canvas& canvas) {
     canvas.clear();
     Painter painter(canvas, fonts_, scale_);
     const SIZE area = scale_.toLayoutSize(SIZE{canvas.width(), canvas.height()});
-    painter.drawImage(RECT{0, 0, area.cx, area.cy}, layeredImage_);
+    if (const SystemColours* contrast = painter.highContrast()) {
+        painter.fillRect(RECT{0, 0, area.cx, area.cy}, contrast->window);
+    } else {
+        painter.drawImage(RECT{0, 0, area.cx, area.cy}, layeredImage_);
+    }
     if (root_) root_->paint(painter);
     ::GdiFlush();
     lastPaintMs_ = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
@@ -456,6 +460,12 @@ bool CPaintManager::handleMessage(UINT message, WPARAM wParam, LPARAM lParam, LR
     }
     case WM_SHOWWINDOW:
         if (wParam) invalidate();
+        return false;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+    case WM_THEMECHANGED:
+        // High contrast turned on or off, or its scheme changed.
+        invalidate();
         return false;
     case WM_ERASEBKGND:
         result = 1;

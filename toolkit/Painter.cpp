@@ -109,7 +109,7 @@ std::vector<RunPiece> splitPieces(const std::vector<TextRun>& runs) {
 }  // namespace
 
 Painter::Painter(Canvas& canvas, FontTable& fonts, DisplayScale scale)
-    : canvas_(canvas), fonts_(fonts), scale_(scale) {
+    : canvas_(canvas), fonts_(fonts), scale_(scale), contrast_(highContrastColours()) {
     surface_ = std::make_unique<Gdiplus::Bitmap>(canvas.width(), canvas.height(), canvas.width() * 4,
                                                  PixelFormat32bppPARGB,
                                                  reinterpret_cast<BYTE*>(canvas.pixels()));
@@ -164,6 +164,15 @@ void Painter::fillDeviceRect(const RECT& rect, uint32_t argb, int radius) {
     graphics_->FillPath(&brush, &path);
 }
 
+void Painter::frameRect(const RECT& layoutRect, uint32_t argb, int layoutSize) {
+    const RECT r = scale_.toDevice(layoutRect);
+    const int size = scale_.toDeviceThickness(layoutSize);
+    fillDeviceRect(RECT{r.left, r.top, r.right, r.top + size}, argb, 0);
+    fillDeviceRect(RECT{r.left, r.bottom - size, r.right, r.bottom}, argb, 0);
+    fillDeviceRect(RECT{r.left, r.top + size, r.left + size, r.bottom - size}, argb, 0);
+    fillDeviceRect(RECT{r.right - size, r.top + size, r.right, r.bottom - size}, argb, 0);
+}
+
 void Painter::drawBorder(const RECT& layoutRect, uint32_t argb, int layoutSize, int layoutRadius) {
     const RECT rect = scale_.toDevice(layoutRect);
     const int size = scale_.toDeviceThickness(layoutSize);
@@ -198,7 +207,7 @@ const SkinImage* Painter::scaledImage(const std::wstring& file, std::optional<ui
     return cachedImage(file, mask);
 }
 
-bool Painter::drawImage(const RECT& control, const std::wstring& imageAttribute) {
+bool Painter::drawImage(const RECT& control, const std::wstring& imageAttribute, std::optional<uint32_t> tint) {
     if (imageAttribute.empty()) return false;
     const std::optional<ImageAttributes>& parsed = parsedImage(imageAttribute);
     if (!parsed) return false;
@@ -226,6 +235,16 @@ bool Painter::drawImage(const RECT& control, const std::wstring& imageAttribute)
                           scale_.toDevice(corner.bottom)};
     Gdiplus::ImageAttributes wrap;
     wrap.SetWrapMode(Gdiplus::WrapModeTileFlipXY);  // no blurred seams at the cell edges
+    Gdiplus::ColorMatrix shape{};
+    if (tint) {
+        // Every colour becomes the tint; the alpha stays.
+        shape.m[3][3] = 1;
+        shape.m[4][0] = ((*tint >> 16) & 0xFF) / 255.0f;
+        shape.m[4][1] = ((*tint >> 8) & 0xFF) / 255.0f;
+        shape.m[4][2] = (*tint & 0xFF) / 255.0f;
+        shape.m[4][4] = 1;
+        wrap.SetColorMatrix(&shape);
+    }
     Gdiplus::Bitmap& bitmap = image->bitmap();
     const int dx[4] = {dest.left, dest.left + destCorner.left, dest.right - destCorner.right, dest.right};
     const int dy[4] = {dest.top, dest.top + destCorner.top, dest.bottom - destCorner.bottom, dest.bottom};
@@ -321,7 +340,8 @@ void Painter::drawRuns(const RECT& rect, const std::wstring& text, const TextSty
         int x = rightToLeft ? start + used : start;
         for (const auto& [piece, pieceWidth] : line) {
             const int left = rightToLeft ? x - pieceWidth : x;
-            const uint32_t colour = piece->run->colour.value_or(style.colour);
+            // High contrast draws every run in the scheme's colour; underlines still show.
+            const uint32_t colour = contrast_ ? style.colour : piece->run->colour.value_or(style.colour);
             const RECT box{left, y, left + pieceWidth, y + height};
             blendText(box, fonts_.font(style.fontId, piece->text), piece->text,
                       DT_NOPREFIX | DT_SINGLELINE | DT_TOP | (rightToLeft ? DT_RTLREADING | DT_RIGHT : DT_LEFT), colour);

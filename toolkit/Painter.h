@@ -16,6 +16,7 @@
 #include "toolkit/Canvas.h"
 #include "toolkit/DisplayScale.h"
 #include "toolkit/FontTable.h"
+#include "toolkit/HighContrast.h"
 
 namespace Gdiplus {
 class Bitmap;
@@ -49,11 +50,16 @@ public:
 
     FontTable& fonts() { return fonts_; }
     const DisplayScale& scale() const { return scale_; }
+    // The system's colours while high contrast is on (read when the painter is made); else null.
+    const SystemColours* highContrast() const { return contrast_ ? &*contrast_ : nullptr; }
 
     void fillRect(const RECT& rect, uint32_t argb, int radius = 0);
     void drawBorder(const RECT& rect, uint32_t argb, int size, int radius = 0);
+    // A square frame of whole device pixels just inside rect, crisp at any scale.
+    void frameRect(const RECT& rect, uint32_t argb, int size);
     // Draws an image attribute string into the control rectangle; false when nothing was drawn.
-    bool drawImage(const RECT& control, const std::wstring& imageAttribute);
+    // With a tint, only the image's shape is drawn, in that colour.
+    bool drawImage(const RECT& control, const std::wstring& imageAttribute, std::optional<uint32_t> tint = std::nullopt);
     void drawText(const RECT& rect, const std::wstring& text, const TextStyle& style);
     // Size of the text in font fontId; multi-line texts wrap at maxWidth.
     SIZE measureText(const std::wstring& text, int fontId, bool multiline = false, int maxWidth = 0);
@@ -92,6 +98,7 @@ private:
     std::unique_ptr<Gdiplus::Bitmap> surface_;  // the canvas's pixels seen by GDI+
     std::unique_ptr<Gdiplus::Graphics> graphics_;
     DisplayScale scale_;
+    std::optional<SystemColours> contrast_;
     std::vector<RECT> clips_;  // device pixels
     std::unique_ptr<Canvas> mask_;  // grown as texts need
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "toolkit/MarkupValues.h"
+#include "toolkit/Painter.h"
 
 namespace toolkit {
 
@@ -46,11 +47,19 @@ void CSkinProgress::setAttribute(const std::wstring& name, const std::wstring& v
     invalidate();
 }
 
+void CSkinProgress::paintBackground(Painter& painter) {
+    const SystemColours* contrast = painter.highContrast();
+    if (!contrast) return CSkinLabel::paintBackground(painter);
+    painter.fillRect(rect(), contrast->window);
+    painter.frameRect(rect(), contrast->windowText, 1);
+}
+
 void CSkinProgress::paintStatusImage(Painter& painter) {
     if (max_ <= min_ || value_ <= min_) return;
     const RECT& r = rect();
     const long long span = static_cast<long long>(r.right - r.left) * (value_ - min_) / (max_ - min_);
     const RECT filled{r.left, r.top, r.left + static_cast<int>(span), r.bottom};
+    if (const SystemColours* contrast = painter.highContrast()) return painter.fillRect(filled, contrast->highlight);
     // The fore image is laid over the filled part as a whole, so its rounded ends stay round.
     painter.fillRect(filled, foreColor_, borderRound_);
     painter.drawImage(filled, foreImage_);

@@ -20,6 +20,8 @@ public:
     std::wstring accessibleValue() const override;
 
 protected:
+    // In high contrast: a frame in the scheme's text colour, filled in its highlight.
+    void paintBackground(Painter& painter) override;
     void paintStatusImage(Painter& painter) override;
 
 private:

@@ -155,7 +155,7 @@ void CSkinRichEdit::paintText(Painter& painter) {
     Painter::ClipScope clip(painter, area);
     area.right -= scrollBar_ ? barWidth_ + 4 : 0;
     TextStyle style = style_;
-    style.colour = currentTextColor();
+    style.colour = textColourFor(painter);
     style.multiline = true;
     style.valign = VerticalAlign::Top;
     const RECT shifted{area.left, area.top - scroll_, area.right, area.top - scroll_ + contentHeight()};
@@ -171,9 +171,18 @@ void CSkinRichEdit::paintBorder(Painter& painter) {
         const std::wstring& image = dragOffset_ >= 0 && !thumbPushedImage_.empty() ? thumbPushedImage_
                                     : thumbHot_ && !thumbHotImage_.empty()         ? thumbHotImage_
                                                                                    : thumbImage_;
-        if (!painter.drawImage(thumb, image)) painter.fillRect(thumb, 0x66000000, barWidth_ / 2);
+        const SystemColours* contrast = painter.highContrast();
+        if (contrast) {
+            painter.fillRect(thumb, contrast->windowText, barWidth_ / 2);
+        } else if (!painter.drawImage(thumb, image)) {
+            painter.fillRect(thumb, 0x66000000, barWidth_ / 2);
+        }
     }
-    if (isFocused() && manager()->focusVisible()) painter.drawBorder(rect(), 0xFF2196F3, 1, borderRound_);
+    if (isFocused() && manager()->focusVisible()) {
+        const SystemColours* contrast = painter.highContrast();
+        if (contrast) return painter.frameRect(rect(), contrast->highlight, 2);
+        painter.drawBorder(rect(), 0xFF2196F3, 1, borderRound_);
+    }
 }
 
 }  // namespace toolkit

@@ -293,6 +293,10 @@ TEST_F(ProductSkin, ViewerPaintsEveryLayoutInEveryLanguage) {
                       L"--page 6 --set \"downloadFailedLabel.text=" + strings.get(L"download_failed_connection") + L"\" ");
         expectPicture(folder + L"\\mainframe_install_failed_" + code + L".png", L"mainframe.xml", code, L"--page 7 ");
     }
+    // As high contrast shows them, with this system's colours.
+    expectPicture(folder + L"\\mainframe_high_contrast_en.png", L"mainframe.xml", L"en", L"--high-contrast ");
+    expectPicture(folder + L"\\mainframe_high_contrast_progress_en.png", L"mainframe.xml", L"en",
+                  L"--high-contrast --page 2 --set installprogressbar.value=42 ");
 }
 
 

@@ -2,12 +2,13 @@
 // in any of the interface languages. For designers and translators, and for the README's pictures.
 //
 //   skinviewer.exe [--skin DIR] [--language CODE] [--page N] [--set NAME.ATTRIBUTE=VALUE]...
-//                  [--dpi N] [--png FILE] [--rects] LAYOUT
+//                  [--dpi N] [--high-contrast] [--png FILE] [--rects] LAYOUT
 //
 // --skin uses a skin folder on disk before the packaged skin; --language applies the texts of
 // language/downloader_CODE.xml (and the licence of that market); --page selects a page of the
 // layout's tab layout; --set sets any attribute of a named control; --dpi draws a picture at that
-// display scale (96 is 100 %; the system's DPI when not given); --rects prints where every named
+// display scale (96 is 100 %; the system's DPI when not given); --high-contrast draws with the
+// system's colours as when high contrast is on (which Wine cannot turn on); --rects prints where every named
 // control that shows sits in the picture's pixels ("name left,top,right,bottom"), which scripts use
 // to click it.
 // Exit code 0 on success, 1 when the layout cannot be built or the picture cannot be written, 2 for
@@ -23,6 +24,7 @@
 #include "model/LanguageStrings.h"
 #include "toolkit/Canvas.h"
 #include "toolkit/GdiPlusSession.h"
+#include "toolkit/HighContrast.h"
 #include "toolkit/MessageLoop.h"
 #include "toolkit/PngFile.h"
 #include "toolkit/SkinPackage.h"
@@ -40,6 +42,7 @@ struct Options {
     int page = -1;
     std::vector<std::wstring> settings;  // NAME.ATTRIBUTE=VALUE
     UINT dpi = 0;  // 0: the system's
+    bool highContrast = false;
     std::wstring png;
     bool rects = false;
     std::wstring layout;
@@ -59,6 +62,8 @@ bool parseOptions(int argc, wchar_t** argv, Options& options) {
             options.settings.push_back(argv[++i]);
         } else if (argument == L"--dpi" && hasValue) {
             options.dpi = static_cast<UINT>(_wtoi(argv[++i]));
+        } else if (argument == L"--high-contrast") {
+            options.highContrast = true;
         } else if (argument == L"--png" && hasValue) {
             options.png = argv[++i];
         } else if (argument == L"--rects") {
@@ -194,11 +199,12 @@ int wmain(int argc, wchar_t** argv) {
     if (!parseOptions(argc, argv, options)) {
         std::fwprintf(stderr,
                       L"usage: skinviewer [--skin DIR] [--language CODE] [--page N] "
-                      L"[--set NAME.ATTRIBUTE=VALUE]... [--png FILE] [--rects] LAYOUT\n");
+                      L"[--set NAME.ATTRIBUTE=VALUE]... [--dpi N] [--high-contrast] [--png FILE] [--rects] LAYOUT\n");
         return 2;
     }
     toolkit::GdiPlusSession gdiPlus;
     toolkit::loadSkinPackage(::GetModuleHandleW(nullptr), 129);
     if (!options.skinFolder.empty()) toolkit::setResourceFolder(options.skinFolder);
+    toolkit::forceHighContrast(options.highContrast);
     return options.png.empty() && !options.rects ? showWindow(options) : renderPicture(options);
 }
