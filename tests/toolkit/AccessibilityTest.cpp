@@ -41,20 +41,6 @@ const char kLayout[] =
     "<Progress name=\"bar\" height=\"10\" value=\"42\" visible=\"false\"/>"
     "<Control/></VerticalLayout></Window>";
 
-class AccessibleWindow : public SkinWindow {
-public:
-    std::vector<std::wstring> clicked;
-
-    void notify(Notification& notification) override {
-        if (notification.type == L"click") clicked.push_back(notification.sender->name());
-        SkinWindow::notify(notification);
-    }
-
-protected:
-    const wchar_t* getWindowClassName() const override { return L"ToolkitAccessibilityTest"; }
-    std::wstring getSkinFile() const override { return L"accessible.xml"; }
-    void initWindow() override { findControl(L"accept")->setAccessibleName(L"I accept the licence"); }
-};
 
 // An IAccessible owned for one scope.
 struct Object {
@@ -81,7 +67,7 @@ VARIANT self() {
     return v;
 }
 
-std::wstring text(HRESULT (IAccessible::*read)(VARIANT, BSTR*), const Object& object) {
+std::wstring text(HRESULT (STDMETHODCALLTYPE IAccessible::*read)(VARIANT, BSTR*), const Object& object) {
     BSTR value = nullptr;
     (object.p->*read)(self(), &value);
     std::wstring result = value ? value : L"";
@@ -89,7 +75,7 @@ std::wstring text(HRESULT (IAccessible::*read)(VARIANT, BSTR*), const Object& ob
     return result;
 }
 
-long number(HRESULT (IAccessible::*read)(VARIANT, VARIANT*), const Object& object) {
+long number(HRESULT (STDMETHODCALLTYPE IAccessible::*read)(VARIANT, VARIANT*), const Object& object) {
     VARIANT value;
     ::VariantInit(&value);
     if (FAILED((object.p->*read)(self(), &value)) || value.vt != VT_I4) return -1;
@@ -153,7 +139,9 @@ protected:
     }
 
     skintest::SkinFolder skin_;
-    AccessibleWindow window_;
+    skintest::LayoutWindow window_{L"ToolkitAccessibilityTest", L"accessible.xml", [](skintest::LayoutWindow& window) {
+        window.findControl(L"accept")->setAccessibleName(L"I accept the licence");
+    }};
 };
 
 TEST_F(Accessibility, TheTreeShowsWhatTheWindowShowsWithRolesNamesAndValues) {

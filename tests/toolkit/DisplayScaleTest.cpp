@@ -167,20 +167,6 @@ TEST_F(ScaledDrawing, TwinImagesServeFromOneAndAHalfAndSeamsNeverShow) {
 }
 
 // A window that moves between monitors of different scales: everything follows the new DPI.
-class ScaledWindow : public SkinWindow {
-public:
-    std::vector<std::wstring> clicked;
-
-    void notify(Notification& notification) override {
-        if (notification.type == L"click") clicked.push_back(notification.sender->name());
-        SkinWindow::notify(notification);
-    }
-
-protected:
-    const wchar_t* getWindowClassName() const override { return L"ToolkitScaledWindowTest"; }
-    std::wstring getSkinFile() const override { return L"scaled.xml"; }
-};
-
 class MovingWindow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -218,7 +204,7 @@ protected:
     }
 
     skintest::SkinFolder skin_;
-    ScaledWindow window_;
+    skintest::LayoutWindow window_{L"ToolkitScaledWindowTest", L"scaled.xml"};
 };
 
 TEST_F(MovingWindow, FollowsTheNewScaleAndTakesClicksWhereItShowsControls) {

@@ -73,6 +73,18 @@ std::unique_ptr<toolkit::Canvas> renderMarkup(toolkit::CPaintManager& manager) {
     return canvas;
 }
 
+LayoutWindow::LayoutWindow(std::wstring className, std::wstring layout, std::function<void(LayoutWindow&)> init)
+    : className_(std::move(className)), layout_(std::move(layout)), init_(std::move(init)) {}
+
+void LayoutWindow::notify(toolkit::Notification& notification) {
+    if (notification.type == L"click") clicked.push_back(notification.sender->name());
+    SkinWindow::notify(notification);
+}
+
+void LayoutWindow::initWindow() {
+    if (init_) init_(*this);
+}
+
 uint32_t straight(uint32_t premultiplied) {
     const uint32_t a = premultiplied >> 24;
     if (a == 0) return 0;

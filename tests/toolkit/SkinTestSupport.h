@@ -3,6 +3,7 @@
 // skin folder searched before the package, markup built into a paint manager, and test images.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "tests/support/ScratchDir.h"
 #include "toolkit/Canvas.h"
 #include "toolkit/PaintManager.h"
+#include "toolkit/SkinWindow.h"
 
 namespace skintest {
 
@@ -34,6 +36,26 @@ std::unique_ptr<toolkit::CPaintManager> buildMarkup(const std::string& markup);
 
 // Lays out and paints the manager into a canvas of its size at its display scale.
 std::unique_ptr<toolkit::Canvas> renderMarkup(toolkit::CPaintManager& manager);
+
+// A real window made from a layout of the skin, which keeps the names of the controls clicked.
+class LayoutWindow : public toolkit::SkinWindow {
+public:
+    // init runs once the layout is built, as a program's initWindow does.
+    LayoutWindow(std::wstring className, std::wstring layout, std::function<void(LayoutWindow&)> init = {});
+    std::vector<std::wstring> clicked;
+
+    void notify(toolkit::Notification& notification) override;
+
+protected:
+    const wchar_t* getWindowClassName() const override { return className_.c_str(); }
+    std::wstring getSkinFile() const override { return layout_; }
+    void initWindow() override;
+
+private:
+    std::wstring className_;
+    std::wstring layout_;
+    std::function<void(LayoutWindow&)> init_;
+};
 
 // Straight ARGB of a premultiplied pixel (exact for opaque pixels).
 uint32_t straight(uint32_t premultiplied);
