@@ -2,6 +2,8 @@
 
 #include <oleacc.h>
 
+#include <algorithm>
+
 #include "toolkit/MarkupValues.h"
 #include "toolkit/PaintManager.h"
 
@@ -141,7 +143,11 @@ void CSkinButton::paintBorder(Painter& painter) {
     if (isFocused() && manager()->focusVisible()) {
         const SystemColours* contrast = painter.highContrast();
         if (contrast) return painter.frameRect(rect(), contrast->highlight, 2);
-        painter.drawBorder(rect(), focusBorderColor_, 2, borderRound_ > 0 ? borderRound_ : 3);
+        const int radius = borderRound_ > 0 ? borderRound_ : 3;
+        painter.drawBorder(rect(), focusBorderColor_, 2, radius);
+        // A light line inside the ring keeps the focus visible on faces of the ring's own colour.
+        const RECT& r = rect();
+        painter.drawBorder(RECT{r.left + 2, r.top + 2, r.right - 2, r.bottom - 2}, 0xFFFFFFFF, 1, std::max(radius - 2, 1));
     }
 }
 

@@ -18,7 +18,7 @@
 
 #include "tests/app/ExitConfirmation.h"
 #include "tests/e2e/AppProcess.h"
-#include "tests/e2e/RegistryValueGuard.h"
+#include "tests/support/RegistryValueGuard.h"
 #include "tests/support/ScratchDir.h"
 #include "tests/support/TestFiles.h"
 #include "utility/UString.h"
@@ -120,13 +120,13 @@ public:
     WineLoadOrder(const std::wstring& program, const std::vector<std::wstring>& dlls, const std::wstring& order) {
         const std::wstring key = L"Software\\Wine\\AppDefaults\\" + program + L"\\DllOverrides";
         for (const std::wstring& dll : dlls) {
-            guards_.push_back(std::make_unique<e2e::RegistryValueGuard>(key, dll.substr(0, dll.rfind(L'.'))));
+            guards_.push_back(std::make_unique<testsupport::RegistryValueGuard>(key, dll.substr(0, dll.rfind(L'.'))));
             EXPECT_TRUE(guards_.back()->set(order));
         }
     }
 
 private:
-    std::vector<std::unique_ptr<e2e::RegistryValueGuard>> guards_;
+    std::vector<std::unique_ptr<testsupport::RegistryValueGuard>> guards_;
 };
 
 // The texts of a system dialog's static controls.

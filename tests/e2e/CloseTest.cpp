@@ -1,8 +1,8 @@
 // Closing the main window, by any way a person or the system closes a window. Outside a running
-// download (0 %) the exit confirmation asks first: "No" returns to the window, "Yes" ends the process
-// and tells the collector "userCancel". During a download the window offers to keep waiting (the
-// default), to use the browser, or to quit, and reports how fast the download went. Either way out
-// ends the process soon after the last click, whether the servers answer or not.
+// download (0 %) the exit confirmation asks first: "No" (also Enter's answer) returns to the window,
+// "Yes" ends the process and tells the collector "userCancel". During a download the window offers to
+// keep waiting (the default), to use the browser, or to quit, and reports how fast the download went.
+// Either way out ends the process soon after the last click, whether the servers answer or not.
 
 #include <gtest/gtest.h>
 
@@ -67,6 +67,28 @@ TEST_F(Close, AtZeroPercentTheConfirmationAsksFirst) {
     ASSERT_TRUE(app.waitForExit(20s)) << "\"Yes\" did not end the downloader";
     EXPECT_EQ(app.exitCode(), std::optional<DWORD>(0));
     EXPECT_TRUE(waitForHit(hits, "userCancel", "0")) << hits.text();
+}
+
+// The confirmation opens with "No" focused, so a reflexive Enter keeps the program: the box goes, the
+// window stays on the page it showed, and no cancellation is reported until the user really quits.
+TEST_F(Close, EnterOnTheConfirmationKeepsTheProgram) {
+    DownloaderApp app(L"pelora4_en_0_100_x.exe");
+    ASSERT_TRUE(app.start());
+    ASSERT_NE(app.waitForMainWindow(), nullptr) << "no main window";
+    app.main().activate();
+    pressKey(VK_ESCAPE);
+    std::unique_ptr<WindowDriver> box = app.waitForBox(kConfirmationClass, L"downloaderbox.xml");
+    ASSERT_NE(box, nullptr) << "Escape did not ask";
+    const size_t pageSelections = app.log().count("select page ");
+    pressKey(VK_RETURN);
+    ASSERT_TRUE(app.process().waitForNoWindow(kConfirmationClass)) << "Enter left the confirmation open";
+    EXPECT_TRUE(testsupport::waitUntil([&] { return app.main().enabled() && app.main().visible(); }, 5s));
+    EXPECT_TRUE(app.process().running());
+    EXPECT_EQ(app.log().count("select page "), pageSelections) << "Enter changed the page";
+    EXPECT_LT(app.main().mismatch(L"installnowbtn"), kSameLook) << "the setup page as it was";
+    closeAndConfirm(app);
+    ASSERT_TRUE(waitForHit(hits, "userCancel", "0")) << hits.text();
+    EXPECT_EQ(hits.count("&ea=userCancel&"), 1u) << "Enter reported a cancellation\n" << hits.text();
 }
 
 struct SlowCase {

@@ -19,7 +19,7 @@ bool DownloaderApp::start(const std::wstring& arguments) { return process_.start
 WindowDriver* DownloaderApp::waitForMainWindow(const std::wstring& language, std::chrono::milliseconds timeout) {
     const HWND window = process_.waitForWindow(kMainWindowClass, timeout);
     if (window == nullptr) return nullptr;
-    main_ = std::make_unique<WindowDriver>(window, L"mainframe.xml");
+    main_ = std::make_unique<WindowDriver>(window, L"mainframe.xml", dpi_);
     // What initialisation shows: the language combo, and the community button of the market.
     SkinMap& map = main_->map();
     map.setVisible(L"languageCombo", true);
@@ -46,7 +46,7 @@ std::unique_ptr<WindowDriver> DownloaderApp::waitForBox(const std::wstring& clas
     const HWND box = process_.waitForWindow(className, timeout);
     if (box == nullptr) return nullptr;
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    return std::make_unique<WindowDriver>(box, layout);
+    return std::make_unique<WindowDriver>(box, layout, dpi_);
 }
 
 bool DownloaderApp::pageSelected(int page) const { return log_.contains("select page " + std::to_string(page)); }

@@ -34,6 +34,10 @@ public:
 
     bool start(const std::wstring& arguments = std::wstring());
 
+    // The DPI this run's windows are drawn at, as the case set the display (96 unless told); the
+    // mirrors of windows found later draw at it.
+    void setDisplayDpi(UINT dpi) { dpi_ = dpi; }
+
     // Waits until the main window is shown and painted; null when none came (the process ended, or
     // the time was up). The window's mirror shows the texts of language (a short code: "en", "kr").
     WindowDriver* waitForMainWindow(const std::wstring& language = L"en",
@@ -60,6 +64,7 @@ private:
     AppProcess process_;
     FileTail log_;
     std::unique_ptr<WindowDriver> main_;
+    UINT dpi_ = toolkit::kBaseDpi;
 };
 
 }  // namespace e2e

@@ -11,7 +11,7 @@
 #include "tests/e2e/DownloaderApp.h"
 #include "tests/e2e/FileTail.h"
 #include "tests/e2e/Market.h"
-#include "tests/e2e/RegistryValueGuard.h"
+#include "tests/support/RegistryValueGuard.h"
 #include "tests/support/ScratchDir.h"
 
 namespace e2e {
@@ -30,7 +30,7 @@ protected:
     testsupport::ScratchDir dir;
     // The folder the downloader installs into, recorded as a previous installation's; ends with "\\".
     const std::wstring installPath;
-    RegistryValueGuard installDir{L"Software\\Merrow\\Pelora", L"InstallDir"};
+    testsupport::RegistryValueGuard installDir{L"Software\\Merrow\\Pelora", L"InstallDir"};
     FileTail hits;
     FileTail requests;
     FileTail installerRecord;

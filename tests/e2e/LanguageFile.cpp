@@ -8,6 +8,7 @@
 
 #include "toolkit/GdiPlusSession.h"
 #include "toolkit/SkinPackage.h"
+#include "toolkit/TextTables.h"
 #include "utility/UString.h"
 
 namespace e2e {
@@ -27,6 +28,26 @@ model::LanguageStrings languageStrings(const std::wstring& code) {
     if (!file) file = toolkit::readPackagedFile(L"language\\downloader_en.xml");
     EXPECT_TRUE(file && strings.load(utility::ustring::utf8ToWide(*file))) << utility::ustring::wideToUtf8(code);
     return strings;
+}
+
+std::wstring tableText(const std::wstring& longCode, const std::wstring& key) {
+    useEmbeddedSkin();
+    toolkit::setCurrentLanguage(longCode);
+    toolkit::loadTextTables();
+    const std::wstring text = toolkit::lookupText(key).value_or(L"");
+    toolkit::setCurrentLanguage(L"");
+    toolkit::loadTextTables();
+    return text;
+}
+
+std::vector<std::pair<std::wstring, std::wstring>> tableLanguages() {
+    useEmbeddedSkin();
+    if (toolkit::languageCount() == 0) toolkit::loadTextTables();
+    std::vector<std::pair<std::wstring, std::wstring>> languages;
+    for (size_t i = 0; i < toolkit::languageCount(); ++i) {
+        if (auto language = toolkit::languageAt(i)) languages.push_back(*language);
+    }
+    return languages;
 }
 
 }  // namespace e2e

@@ -57,16 +57,6 @@ void chooseLanguage(DownloaderApp& app, const std::wstring& longCode) {
     }
 }
 
-// The text of a key in a language's column of the multi-language table (what "@key" layout texts show).
-std::wstring tableText(const std::wstring& longCode, const std::wstring& key) {
-    toolkit::setCurrentLanguage(longCode);
-    toolkit::loadTextTables();
-    const std::wstring text = toolkit::lookupText(key).value_or(L"");
-    toolkit::setCurrentLanguage(L"");
-    toolkit::loadTextTables();
-    return text;
-}
-
 struct LanguageCase {
     const char* label;
     const wchar_t* longCode;

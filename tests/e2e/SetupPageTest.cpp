@@ -1,13 +1,14 @@
 // The setup page's checks: a folder typed in custom mode is completed and judged, an invalid one
 // shows the error line and keeps the install button disabled; a cleared licence box disables it too;
-// a drive with too little free space refuses the installation with one error box however often the
-// button is pressed.
+// Enter on the focused licence box installs and leaves it ticked; a drive with too little free space
+// refuses the installation with one error box however often the button is pressed.
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <thread>
 
+#include "tests/e2e/AccessibleClient.h"
 #include "tests/e2e/DownloaderCase.h"
 #include "tests/e2e/LanguageFile.h"
 #include "tests/e2e/MessageBoxMirror.h"
@@ -109,6 +110,35 @@ TEST_F(SetupChecks, AClearedLicenceBoxDisablesInstall) {
     std::this_thread::sleep_for(1s);
     EXPECT_FALSE(app.pageSelected(2));
     closeAndConfirm(app);
+}
+
+// Enter installs from the focused licence box, as from a dialog's default button, and leaves it ticked.
+// Where the focus is comes from the window's accessible tree, as a screen reader would tell it.
+TEST_F(SetupChecks, EnterOnTheFocusedLicenceBoxInstalls) {
+    ComApartment com;
+    ASSERT_TRUE(com.ok());
+    const model::LanguageStrings strings = languageStrings(L"en");
+    DownloaderApp app(L"pelora4_en_0_100_x.exe");
+    ASSERT_TRUE(app.start());
+    ASSERT_NE(app.waitForMainWindow(), nullptr) << "no main window";
+    WindowDriver& window = app.main();
+    const AccessibleNode root = AccessibleNode::ofWindow(window.hwnd());
+    ASSERT_TRUE(root) << "the window gave no accessible object";
+    const AccessibleNode box =
+        findNode(root.children(), ROLE_SYSTEM_CHECKBUTTON, strings.get(L"protocol_accept") + L" License Agreement");
+    ASSERT_TRUE(box) << "no licence box in the window's tree";
+    window.activate();
+    // The title bar's controls come first in the Tab order.
+    for (int presses = 0; presses < 12 && !box.has(STATE_SYSTEM_FOCUSED); ++presses) pressKey(VK_TAB);
+    ASSERT_TRUE(box.has(STATE_SYSTEM_FOCUSED)) << "Tab never reached the licence box";
+    shoot(app, L"setup_licence_box_focused");
+
+    pressKey(VK_RETURN);
+    ASSERT_TRUE(app.waitForPage(2, 20s)) << "Enter on the licence box did not install";
+    EXPECT_TRUE(box.has(STATE_SYSTEM_CHECKED)) << "Enter cleared the box";
+    ASSERT_TRUE(app.waitForPage(4, 120s)) << "the installation did not finish";
+    window.click(L"closebtn");
+    ASSERT_TRUE(app.waitForExit(30s)) << "closing the finish page did not end the downloader";
 }
 
 // A drive letter whose volume has less than 1024 MiB free, given by the environment: Wine's drives map

@@ -111,9 +111,9 @@ RECT SkinMap::place(const std::wstring& name) {
     if (control == nullptr) return RECT{};
     const Revealed changed = reveal(control);
     manager_->needLayout();
-    toolkit::Canvas canvas(manager_->size().cx, manager_->size().cy);
+    toolkit::Canvas canvas(manager_->deviceSize().cx, manager_->deviceSize().cy);
     manager_->render(canvas);
-    const RECT rect = control->rect();
+    const RECT rect = manager_->toScreen(control->rect());  // no window: device pixels of the canvas
     undo(changed);
     manager_->needLayout();
     return rect;
@@ -127,7 +127,7 @@ std::vector<uint32_t> SkinMap::paint(const std::wstring& name, RECT& rect) {
     // The place the control has when shown, painted as the mirror's state has it there.
     const Revealed changed = reveal(control, false);
     manager_->needLayout();
-    toolkit::Canvas canvas(manager_->size().cx, manager_->size().cy);
+    toolkit::Canvas canvas(manager_->deviceSize().cx, manager_->deviceSize().cy);
     manager_->render(canvas);
     for (int y = rect.top; y < rect.bottom; ++y) {
         for (int x = rect.left; x < rect.right; ++x) pixels.push_back(canvas.pixel(x, y));
@@ -145,9 +145,10 @@ POINT SkinMap::centreOnScreen(const std::wstring& name, HWND window) {
 }
 
 POINT SkinMap::neutralPoint(HWND window) {
-    toolkit::Canvas canvas(manager_->size().cx, manager_->size().cy);
+    toolkit::Canvas canvas(manager_->deviceSize().cx, manager_->deviceSize().cy);
     manager_->render(canvas);
-    // The middle of the widest stretch of the top row where a click reaches no named control.
+    // The middle of the widest stretch of the top row where a click reaches no named control; the
+    // search runs in layout pixels, the point is given in the window's device pixels.
     const int y = 12;
     int bestStart = 0, bestLength = 0, start = -1;
     for (int x = 0; x <= manager_->size().cx; ++x) {
@@ -161,7 +162,7 @@ POINT SkinMap::neutralPoint(HWND window) {
             start = -1;
         }
     }
-    POINT point{bestStart + bestLength / 2, y};
+    POINT point = manager_->scale().toDevice(POINT{bestStart + bestLength / 2, y});
     ::ClientToScreen(window, &point);
     return point;
 }

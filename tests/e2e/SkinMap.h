@@ -1,7 +1,9 @@
 #pragma once
 // Where a control of a program's window is: the same layout built from the same skin package inside
 // the test program, brought into the state the window shows (texts of a language, visible parts,
-// buttons the program adds), laid out once, and the control's rectangle taken.
+// buttons the program adds), laid out once, and the control's rectangle taken. The mirror draws at
+// its manager's DPI (96 until told the window's), so its places and pictures are in the window's
+// device pixels.
 
 #include <windows.h>
 
@@ -31,8 +33,8 @@ public:
     void insertButton(const std::wstring& container, const std::wstring& text,
                       const std::vector<std::pair<std::wstring, std::wstring>>& attributes);
 
-    // The control's rectangle in window coordinates, its page selected and hidden containers around it
-    // shown for the measurement only. Empty when there is no such control.
+    // The control's rectangle in the window's client area (device pixels), its page selected and hidden
+    // containers around it shown for the measurement only. Empty when there is no such control.
     RECT place(const std::wstring& name);
     // The rectangle the control has when shown, painted in the mirror's state (a hidden control leaves
     // what is behind it): premultiplied ARGB rows.

@@ -33,11 +33,13 @@ void keepPictures(const std::wstring& control, int width, int height, const std:
 
 }  // namespace
 
-WindowDriver::WindowDriver(HWND window, const std::wstring& layout) : window_(window), map_(layout) {
+WindowDriver::WindowDriver(HWND window, const std::wstring& layout, UINT dpi) : window_(window), map_(layout) {
+    toolkit::CPaintManager& manager = map_.manager();
+    manager.setDpi(dpi);
     // The window lays its controls out in its client area, which a border makes smaller than the layout.
     RECT client{};
     if (window_ && ::GetClientRect(window_, &client) && client.right > 0 && client.bottom > 0) {
-        map_.manager().setSize(SIZE{client.right, client.bottom});
+        manager.setSize(manager.scale().toLayoutSize(SIZE{client.right, client.bottom}));
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "tests/e2e/SkinMap.h"
 #include "tests/e2e/WindowShot.h"
+#include "toolkit/DisplayScale.h"
 
 namespace e2e {
 
@@ -16,8 +17,10 @@ inline constexpr double kSameLook = 0.02;
 
 class WindowDriver {
 public:
-    // window shows the layout (its skin file); the map starts in the layout's own state.
-    WindowDriver(HWND window, const std::wstring& layout);
+    // window shows the layout (its skin file) drawn at dpi; the map starts in the layout's own state.
+    // The DPI is the one the case gave the session: Wine answers GetDpiForWindow for another process's
+    // window with the asking process's own system DPI, read once, not with the window's.
+    WindowDriver(HWND window, const std::wstring& layout, UINT dpi = toolkit::kBaseDpi);
 
     HWND hwnd() const { return window_; }
     // The mirror of the window's layout; bring it into the window's state before clicking.
