@@ -81,46 +81,28 @@ AccessibleNode AccessibleNode::fromVariant(VARIANT& variant) const {
     return node;
 }
 
-long AccessibleNode::role() const {
+long AccessibleNode::number(HRESULT (STDMETHODCALLTYPE IAccessible::*read)(VARIANT, VARIANT*)) const {
     if (!object_) return 0;
-    VARIANT role;
-    ::VariantInit(&role);
-    const HRESULT result = object_->get_accRole(self(), &role);
-    const long value = SUCCEEDED(result) && role.vt == VT_I4 ? role.lVal : 0;
-    ::VariantClear(&role);
+    VARIANT number;
+    ::VariantInit(&number);
+    const HRESULT result = (object_->*read)(self(), &number);
+    const long value = SUCCEEDED(result) && number.vt == VT_I4 ? number.lVal : 0;
+    ::VariantClear(&number);
     return value;
 }
 
-std::wstring AccessibleNode::name() const {
+std::wstring AccessibleNode::text(HRESULT (STDMETHODCALLTYPE IAccessible::*read)(VARIANT, BSTR*)) const {
     if (!object_) return {};
     BSTR text = nullptr;
-    const HRESULT result = object_->get_accName(self(), &text);
+    const HRESULT result = (object_->*read)(self(), &text);
     return takeText(result, text);
 }
 
-std::wstring AccessibleNode::value() const {
-    if (!object_) return {};
-    BSTR text = nullptr;
-    const HRESULT result = object_->get_accValue(self(), &text);
-    return takeText(result, text);
-}
-
-long AccessibleNode::state() const {
-    if (!object_) return 0;
-    VARIANT state;
-    ::VariantInit(&state);
-    const HRESULT result = object_->get_accState(self(), &state);
-    const long value = SUCCEEDED(result) && state.vt == VT_I4 ? state.lVal : 0;
-    ::VariantClear(&state);
-    return value;
-}
-
-std::wstring AccessibleNode::defaultAction() const {
-    if (!object_) return {};
-    BSTR text = nullptr;
-    const HRESULT result = object_->get_accDefaultAction(self(), &text);
-    return takeText(result, text);
-}
+long AccessibleNode::role() const { return number(&IAccessible::get_accRole); }
+std::wstring AccessibleNode::name() const { return text(&IAccessible::get_accName); }
+std::wstring AccessibleNode::value() const { return text(&IAccessible::get_accValue); }
+long AccessibleNode::state() const { return number(&IAccessible::get_accState); }
+std::wstring AccessibleNode::defaultAction() const { return text(&IAccessible::get_accDefaultAction); }
 
 HRESULT AccessibleNode::doDefaultAction() const { return object_ ? object_->accDoDefaultAction(self()) : E_POINTER; }
 

@@ -73,6 +73,9 @@ public:
 
 private:
     VARIANT self() const;
+    // A number property (role, state) or a text property of this node itself.
+    long number(HRESULT (STDMETHODCALLTYPE IAccessible::*read)(VARIANT, VARIANT*)) const;
+    std::wstring text(HRESULT (STDMETHODCALLTYPE IAccessible::*read)(VARIANT, BSTR*)) const;
     // An object or element a call returned in a VARIANT; empty for nothing or CHILDID_SELF of none.
     AccessibleNode fromVariant(VARIANT& variant) const;
 

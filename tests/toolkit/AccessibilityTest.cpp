@@ -118,11 +118,7 @@ protected:
         ASSERT_TRUE(SUCCEEDED(::CoInitialize(nullptr)));
         skin_.writeImage(L"grey.png", 4, 4, std::vector<uint32_t>(16, 0xFF808080));
         skin_.writeLayout(L"accessible.xml", kLayout);
-        ASSERT_NE(window_.create(nullptr, L"Pelora Setup", WS_POPUP, 0), nullptr);
-        ::SetWindowPos(window_.hwnd(), HWND_TOP, 60, 60, 0, 0, SWP_NOSIZE);
-        window_.showWindow();
-        ::SetForegroundWindow(window_.hwnd());
-        ASSERT_TRUE(pumpMessagesUntil([&] { return window_.paintManager().frame() != nullptr; }));
+        ASSERT_TRUE(window_.open(L"Pelora Setup", 60, 60));
     }
     void TearDown() override {
         if (window_.hwnd()) ::DestroyWindow(window_.hwnd());

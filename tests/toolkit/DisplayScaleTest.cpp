@@ -177,11 +177,7 @@ protected:
                           "<Combo name=\"combo\" height=\"30\" itemheight=\"24\" bkcolor=\"#FFDDDDDD\">"
                           "<ListLabelElement text=\"One\"/><ListLabelElement text=\"Two\"/></Combo>"
                           "<Control/></VerticalLayout></Window>");
-        ASSERT_NE(window_.create(nullptr, L"Scaled", WS_POPUP, 0), nullptr);
-        ::SetWindowPos(window_.hwnd(), HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE);
-        window_.showWindow();
-        ::SetForegroundWindow(window_.hwnd());
-        ASSERT_TRUE(pumpMessagesUntil([&] { return window_.paintManager().frame() != nullptr; }));
+        ASSERT_TRUE(window_.open(L"Scaled", 40, 40));
     }
     void TearDown() override {
         if (window_.hwnd()) ::DestroyWindow(window_.hwnd());

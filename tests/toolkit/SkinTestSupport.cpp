@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/MessagePump.h"
 #include "tests/support/TestFiles.h"
 #include "toolkit/ControlFactory.h"
 #include "toolkit/GdiPlusSession.h"
@@ -75,6 +76,14 @@ std::unique_ptr<toolkit::Canvas> renderMarkup(toolkit::CPaintManager& manager) {
 
 LayoutWindow::LayoutWindow(std::wstring className, std::wstring layout, std::function<void(LayoutWindow&)> init)
     : className_(std::move(className)), layout_(std::move(layout)), init_(std::move(init)) {}
+
+bool LayoutWindow::open(const std::wstring& title, int x, int y) {
+    if (!create(nullptr, title, WS_POPUP, 0)) return false;
+    ::SetWindowPos(hwnd(), HWND_TOP, x, y, 0, 0, SWP_NOSIZE);
+    showWindow();
+    ::SetForegroundWindow(hwnd());
+    return testsupport::pumpMessagesUntil([&] { return paintManager().frame() != nullptr; });
+}
 
 void LayoutWindow::notify(toolkit::Notification& notification) {
     if (notification.type == L"click") clicked.push_back(notification.sender->name());

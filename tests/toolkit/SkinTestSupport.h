@@ -44,6 +44,9 @@ public:
     LayoutWindow(std::wstring className, std::wstring layout, std::function<void(LayoutWindow&)> init = {});
     std::vector<std::wstring> clicked;
 
+    // Creates the window, places it at (x, y) on the screen, shows it in front and waits for its
+    // first frame; false when any of that failed.
+    bool open(const std::wstring& title, int x, int y);
     void notify(toolkit::Notification& notification) override;
 
 protected:
